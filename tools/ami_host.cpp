@@ -4,9 +4,11 @@
 // worst-case eye, with CSV files and an SVG plot of the pulse responses.
 // Run with --help for the options.
 #include <cmath>
+#include <exception>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,12 +26,23 @@ namespace {
 
 using namespace norvask::host;
 
+// Longest response column the host builds (128 MB of samples): beyond it a
+// typing error in a rate or length would only end in an allocation failure.
+constexpr long long kMaxSamples = 16777216;
+
 constexpr int kBadUsage = 2;
 constexpr int kFailed = 1;
 
 int fail(const std::string& error, int code = kFailed) {
   std::cerr << "ami_host: error: " << error << "\n";
   return code;
+}
+
+// A number as a message shows it: six significant digits, no trailing zeros.
+std::string shortNumber(double value) {
+  std::ostringstream text;
+  text << value;
+  return text.str();
 }
 
 bool readResponse(const std::string& path, double sampleInterval, std::vector<double>& samples,
@@ -55,9 +68,14 @@ bool loadChannels(const HostOptions& options, const LinkTiming& timing, ChannelS
                   std::string& description, std::string& error) {
   const double sampleInterval = timing.sampleInterval();
   if (options.channelFile.empty()) {
+    if (options.channelLengthBits * timing.SamplesPerBit >= static_cast<double>(kMaxSamples)) {
+      error = "--channel-ui times --samples-per-bit exceeds " + std::to_string(kMaxSamples) +
+              " samples";
+      return false;
+    }
     channels.channel = builtInChannel(options, timing).impulseResponse();
-    description = "built-in lossy channel, " + std::to_string(options.lossAtNyquist_dB) +
-                  " dB loss at " + std::to_string(timing.BitRate / 2e9) + " GHz (Nyquist)";
+    description = "built-in lossy channel, " + shortNumber(options.lossAtNyquist_dB) +
+                  " dB loss at " + shortNumber(timing.BitRate / 2e9) + " GHz (Nyquist)";
   } else {
     if (!readResponse(options.channelFile, sampleInterval, channels.channel, error))
       return false;
@@ -168,7 +186,7 @@ bool writeOutputs(const HostOptions& options, const LinkTiming& timing, const Ch
       {"channel_V", pulseResponse(channels.channel, dt, timing.SamplesPerBit)},
       {"channel_plus_model_V", pulseResponse(run.columns[0], dt, timing.SamplesPerBit)}};
   PulsePlot plot;
-  plot.title = "Pulse response of a 1 V bit at " + std::to_string(timing.BitRate / 1e9) +
+  plot.title = "Pulse response of a 1 V bit at " + shortNumber(timing.BitRate / 1e9) +
                " Gb/s: channel alone and channel + model";
   plot.sampleInterval = dt;
   plot.samplesPerBit = timing.SamplesPerBit;
@@ -207,6 +225,9 @@ int runHost(const HostOptions& options, const char* programPath) {
   if (!loadChannels(options, timing, channels, channelDescription, error))
     return fail(error);
 
+  if (options.tailTime / timing.sampleInterval() >= static_cast<double>(kMaxSamples)) {
+    return fail("--tail exceeds " + std::to_string(kMaxSamples) + " samples");
+  }
   notes(options) << "Library: " << libraryPath << "\nChannel: " << channelDescription << ", "
                  << channels.aggressors.size() << " aggressor(s)\nLink: " << timing.BitRate
                  << " bit/s, " << timing.SamplesPerBit << " samples per bit, sample interval "
@@ -260,5 +281,10 @@ int main(int argc, char** argv) {
     std::cout << hostUsage();
     return 0;
   }
-  return runHost(options, argv[0]);
+  try {
+    return runHost(options, argv[0]);
+  } catch (const std::exception& failure) {
+    // Only allocation can throw here; say so instead of aborting.
+    return fail(std::string("out of resources: ") + failure.what());
+  }
 }

@@ -43,7 +43,7 @@ std::string xmlEscaped(const std::string& text) {
 struct Extent {
   double lastBit = 1.0;
   double low = 0.0;
-  double high = 1.0;
+  double high = 0.0;
 };
 
 Extent findExtent(const std::vector<NamedSeries>& series, std::int32_t samplesPerBit) {
