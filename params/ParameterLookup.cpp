@@ -48,31 +48,45 @@ std::unique_ptr<char[]> copyOf(const char* from, Pos count) {
   return copy;
 }
 
-// Records the path's root component and compares it with the root list's
-// name in the text. The root stays recorded even when they differ.
-bool checkRoot(AmiParamString& params, const char* path, Pos pathLength) {
-  if (pathLength == 0)
-    return false;
+// The root starts at the path's first character that is not a blank or a
+// parenthesis and ends before the next '.'. Records it; false without a dot.
+bool recordRoot(AmiParamString& params, const char* path, Pos pathLength) {
   Pos start = 0;
   while (start < pathLength && isRootLead(path[start]))
     ++start;
-  const char* dot = static_cast<const char*>(
-      std::memchr(path + start, '.', static_cast<std::size_t>(pathLength - start)));
-  if (start == pathLength || dot == nullptr)
+  if (start == pathLength)
     return false;
-  const Pos rootLength = dot - (path + start);
+  const void* dot = std::memchr(path + start, '.', static_cast<std::size_t>(pathLength - start));
+  if (dot == nullptr)
+    return false;
+  const Pos rootLength = static_cast<const char*>(dot) - (path + start);
   params.rootName = copyOf(path + start, rootLength);
   params.rootNameLength = static_cast<std::int32_t>(rootLength);
+  return true;
+}
 
+// The text's root is the word after the first '(' and its spaces. It matches
+// when it equals the recorded root followed by a blank, a '(' or the end of
+// the text; a shorter word that is a prefix of the root passes as well.
+bool rootMatchesText(const AmiParamString& params) {
   const Pos length = textLength(params);
+  const Pos rootLength = params.rootNameLength;
   const char* text = params.text.get();
   const Pos firstParen = params.firstParen;
-  const Pos spacesEnd = std::min(firstParen + rootLength + 2, length);
-  const Pos s = skipSpaces(text, firstParen + 1, spacesEnd);
+  const Pos s = skipSpaces(text, firstParen + 1, std::min(firstParen + rootLength + 2, length));
+  // The window includes the character after the root, at most the text's NUL.
   Pos window = std::min(rootLength + 1, length - s + 1);
   while (window > 1 && isRootTrailer(text[s + window - 1]))
     --window;
   return std::memcmp(params.rootName.get(), text + s, static_cast<std::size_t>(window)) == 0;
+}
+
+// Runs on the first lookup only; the root stays recorded even when it does
+// not match, so later lookups search the text whatever its root is.
+bool checkRoot(AmiParamString& params, const char* path, Pos pathLength) {
+  if (pathLength == 0 || !recordRoot(params, path, pathLength))
+    return false;
+  return rootMatchesText(params);
 }
 
 // The path component starting at `from`: up to the next '.', or to the end of
