@@ -238,6 +238,18 @@ TEST(FIRTest, FFTPathWorkedExamples) {
   ASSERT_TRUE(fir.Setup(nullptr, messages));
   const Samples start = Filter(fir, {0.0, 0.0, 0.0, 0.0}, messages);
   ExpectClose(start, {0.0, 0.0, 0.7, 2.1}, 1e-15, "initial 0.7");
+  // From sample L on it is the direct form with the same InitialValue, L late
+  // (these taps reach back no further than the one block of initial values).
+  std::mt19937_64 rng(5);
+  const Samples input = RandomSamples(40, rng);
+  const Samples late = Filter(fir, input, messages);
+  FIR direct;
+  direct.Taps = &ramp;
+  direct.InitialValue = 0.7;
+  ASSERT_TRUE(direct.Setup(nullptr, messages));
+  const Samples onTime = Filter(direct, input, messages);
+  for (std::size_t t = 4; t < input.size(); ++t)
+    EXPECT_NEAR(late[t], onTime[t - 4], 1e-14);
 }
 
 TEST(FIRTest, SetupMessages) {
