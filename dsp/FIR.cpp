@@ -191,6 +191,14 @@ void FIR::Run(std::ostream& messages) {
   }
 }
 
+void FIR::RunBlock(double* samples, std::int64_t count, std::ostream& messages) {
+  for (std::int64_t i = 0; i < count; ++i) {
+    In = samples[i];
+    Run(messages);
+    samples[i] = Out;
+  }
+}
+
 // Out = sum over k < K of h[k] * x[t-k], newest input first. With InitialValue
 // 0 the terms reaching before the first input would only add zeros, so they
 // are skipped.

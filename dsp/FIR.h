@@ -39,6 +39,10 @@ class FIR {
   bool Initialize(std::ostream& messages);
   // REQUIRES: Initialize after the last Setup (otherwise Out is 0).
   void Run(std::ostream& messages);
+  // Filters samples[0..count) in place, exactly as `count` calls of Run with
+  // In = samples[i] would (same outputs, bit for bit, and the same state
+  // afterwards), for callers that have a whole column at hand.
+  void RunBlock(double* samples, std::int64_t count, std::ostream& messages);
   // FFT mode: releases the working arrays; Run yields 0 until the next
   // Initialize. Direct form: nothing to release.
   void Finalize();
