@@ -37,7 +37,8 @@ class BlockTrace {
 
   // Called at the top of Setup with whatever trace stream the owner passed.
   void Offer(TraceStream* trace) {
-    if (stream_ != nullptr || trace == nullptr || !trace->is_open()) return;
+    if (stream_ != nullptr || trace == nullptr || !trace->is_open())
+      return;
     *trace << kTracePrefix << "::" << blockName_ << "\n";
     trace->flush();
     stream_ = trace;
@@ -58,11 +59,22 @@ class OperationTrace {
   explicit OperationTrace(const char* qualifiedName) : qualifiedName_(qualifiedName) {}
 
   void OnCall(TraceStream* trace) {
+    Announce(trace);
+    Count();
+  }
+
+  // The two halves of OnCall, for an operation that counts only the calls that
+  // succeed: it announces itself on entry and counts once it knows the outcome,
+  // so a failed first call leaves the line to be written again.
+  void Announce(TraceStream* trace) {
     if (calls_ == 0 && trace != nullptr && trace->is_open()) {
       *trace << kTracePrefix << "::" << qualifiedName_ << "\n";
       trace->flush();
     }
-    if (calls_ < INT32_MAX) ++calls_;
+  }
+  void Count() {
+    if (calls_ < INT32_MAX)
+      ++calls_;
   }
 
   std::int32_t calls() const { return calls_; }
