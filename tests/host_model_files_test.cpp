@@ -4,6 +4,7 @@
 // find every parameter and report no default setting.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,10 +22,21 @@ std::string readModelFile(const std::string& name) {
   return text.str();
 }
 
+// Where "(name" opens an entry: the name followed by white space.
+std::size_t entryStart(const std::string& text, const std::string& name) {
+  for (auto at = text.find("(" + name); at != std::string::npos;
+       at = text.find("(" + name, at + 1)) {
+    const auto after = at + name.size() + 1;
+    if (after < text.size() && std::isspace(static_cast<unsigned char>(text[after])))
+      return at;
+  }
+  return std::string::npos;
+}
+
 // The text of the parenthesised entry that opens with "(name", as a
 // simulator's parser would isolate it.
 std::string entry(const std::string& text, const std::string& name) {
-  const auto start = text.find("(" + name + " ");
+  const auto start = entryStart(text, name);
   if (start == std::string::npos)
     return "";
   int depth = 0;

@@ -106,9 +106,9 @@ TEST(HostProgram, HelpNamesEveryOptionWithItsDefault) {
   EXPECT_EQ(help.err, "");
   for (const char* text :
        {"--library PATH", "--txi N", "(default 1)", "--gain X", "--params TEXT", "--sweep-txi",
-        "--bit-rate BPS", "bits per second (default 5e9)", "--samples-per-bit N", "(default 32)",
+        "--bit-rate BPS", "bits per second (default 2e9)", "--samples-per-bit N", "(default 32)",
         "--channel FILE", "time in s", "h(t) in 1/s", "--aggressor FILE", "--loss DB",
-        "(default 10)", "--csv", "--out PREFIX", "--tail SECONDS"}) {
+        "(default 5)", "--csv", "--out PREFIX", "--tail SECONDS"}) {
     EXPECT_NE(help.out.find(text), std::string::npos) << text;
   }
 }

@@ -178,7 +178,7 @@ Model
                         (eye height, opening ratio), marking the best
 
 Link
-  --bit-rate BPS        bits per second (default 5e9)
+  --bit-rate BPS        bits per second (default 2e9)
   --samples-per-bit N   samples per unit interval, 1 to 65536 (default 32);
                         the sample interval is 1 / (bit rate x N)
   --tail SECONDS        zeros appended after the longest response so the
@@ -195,7 +195,7 @@ Channel
                         option for more aggressors
   --loss DB             built-in channel: loss at Nyquist (bit rate / 2) in dB,
                         40 % skin effect (~sqrt f), 60 % dielectric (~f)
-                        (default 10)
+                        (default 5)
   --channel-ui N        built-in channel: length in unit intervals (default 64)
 
 Output

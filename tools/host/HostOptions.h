@@ -10,20 +10,22 @@
 #include <string>
 #include <vector>
 
+#include "tools/host/ModelRun.h"
+
 namespace norvask::host {
 
 struct HostOptions {
   std::string libraryPath;  // empty: the Norvask library of this build
   std::string channelFile;  // empty: the built-in lossy channel
   std::vector<std::string> aggressorFiles;
-  double lossAtNyquist_dB = 10.0;
+  double lossAtNyquist_dB = 5.0;
   double channelLengthBits = 64.0;  // built-in channel length, unit intervals
-  double bitRate = 5e9;
+  double bitRate = 2e9;
   std::int32_t samplesPerBit = 32;
   std::int32_t txi = 1;
   double outputGain = 1.0;
   std::string parameters;  // raw parameter string; replaces txi and gain when set
-  double tailTime = 2.5e-9;
+  double tailTime = kDefaultTailTime;
   bool sweep = false;
   bool csv = false;
   std::string outputPrefix = "ami_host";

@@ -16,12 +16,12 @@
 namespace norvask::host {
 
 struct LossyChannel {
-  double LossAtNyquist_dB = 10.0;    // insertion loss at NyquistFrequency, dB, >= 0
-  double SkinEffectShare = 0.4;      // part of that loss due to skin effect, 0..1
-  double NyquistFrequency = 2.5e9;   // Hz, half the bit rate
-  double DcGain = 1.0;               // linear, > 0
-  double SampleInterval = 6.25e-12;  // s, > 0
-  std::int64_t Samples = 2048;       // length of the impulse response, >= 1
+  double LossAtNyquist_dB = 5.0;       // insertion loss at NyquistFrequency, dB, >= 0
+  double SkinEffectShare = 0.4;        // part of that loss due to skin effect, 0..1
+  double NyquistFrequency = 1e9;       // Hz, half the bit rate
+  double DcGain = 1.0;                 // linear, > 0
+  double SampleInterval = 15.625e-12;  // s, > 0
+  std::int64_t Samples = 2048;         // length of the impulse response, >= 1
 
   // Insertion loss in dB (positive) at frequency f in Hz.
   double loss_dB(double frequency) const;

@@ -14,7 +14,7 @@ namespace norvask::host {
 
 // The simulation grid: the sample interval follows from the two settings.
 struct LinkTiming {
-  double BitRate = 5e9;             // bits per second, > 0
+  double BitRate = 2e9;             // bits per second, > 0
   std::int32_t SamplesPerBit = 32;  // >= 1
 
   double bitTime() const { return 1.0 / BitRate; }
