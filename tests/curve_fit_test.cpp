@@ -1,16 +1,11 @@
 // The curve-fit kernels and the determinant beneath them, against independent
-// routes to the same numbers, and their once-only trace lines.
+// routes to the same numbers (their trace lines are pinned with the engine's).
 #include "dsp/CurveFit.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "dsp/MatrixMath.h"
 
@@ -74,28 +69,6 @@ TEST(MatrixDeterminant, AgreesWithLeibnizAndRefusesNonSquareCounts) {
   EXPECT_EQ(det, 3.0 * 6.0 - 8.0 * 4.0);
   ASSERT_TRUE(math.MatrixDeterminant(det, {-2.5}, 0));
   EXPECT_EQ(det, -2.5);
-}
-
-TEST(CurveFit, EachOperationTracesOnceAndTheDeterminantOnlyForOutsideCalls) {
-  const std::string path = testing::TempDir() + "curve_fit_trace.txt";
-  {
-    TraceStream trace(path);
-    CurveFit fit(&trace);
-    MatrixMath math(&trace);
-    double a[4], det;
-    math.MatrixDeterminant(det, {1, 2, 3, 4}, 1);  // an inner level never traces
-    for (double x : {0.5, 1.5}) {
-      fit.LagrangeInterpolation_4Point(x, 0, 0, 1, 1, 2, 4, 3, 9);
-      fit.ThirdOrderCoefficients_2Point(a[0], a[1], a[2], a[3], x, 0, 3, 1, 1, 1);
-    }
-  }
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  EXPECT_EQ(text.str(),
-            "Quennavik::CurveFit::LagrangeInterpolation_4Point\n"
-            "Quennavik::CurveFit::ThirdOrderCoefficients_2Point\n"
-            "Quennavik::MatrixMath::MatrixDeterminant\n");
-  std::remove(path.c_str());
 }
 
 }  // namespace

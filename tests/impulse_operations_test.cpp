@@ -4,9 +4,6 @@
 
 #include <fstream>
 #include <random>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "blocks/ImpulseToWorstCaseEye.h"
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
-#include <sstream>
 
 #include "blocks/InterpolateStepRespData.h"
 #include "data/StepResponseTable.h"

@@ -3,12 +3,7 @@
 // values convert, and the default-setting message the model's reads write.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <limits>
 #include <optional>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "params/AmiParamString.h"
 #include "params/ParameterLookup.h"
@@ -124,7 +119,7 @@ TEST(ParamsRoot, RootMustMatchAndBeFollowedByABlankParenthesisOrTheEnd) {
   EXPECT_EQ(txi, 3);
 }
 
-TEST(ParamsNames, Level2NameIsAWholeWordDirectlyInsideTheRootFollowedByAValue) {
+TEST(ParamsNames, NameIsAWholeWordInsideTheRootAtLevel2OrAnywhereAfterName1AtLevel3) {
   ExpectReads<std::int32_t>({
       {"(Norvask (Group (txi 3)))", "Norvask.txi", {}},
       {"(Norvask (txi\t3))", "Norvask.txi", {}},
@@ -137,11 +132,7 @@ TEST(ParamsNames, Level2NameIsAWholeWordDirectlyInsideTheRootFollowedByAValue) {
       {"(Norvask (txi       ", "Norvask.txi", {}},
       {"(Norvask (txi     )", "Norvask.txi", 0},  // ')' is the last character
       {"(Norvask (txi 3))", "Norvask.txi.", {}},  // a final dot is kept
-  });
-}
-
-TEST(ParamsNames, Level3NameIsSearchedAnywhereAfterName1) {
-  ExpectReads<std::int32_t>({
+      // A level 3 name is searched anywhere after name1.
       {"(Norvask (Group (txi 3)))", "Norvask.Group.txi", 3},
       {"(Norvask (A 1) (B (txi 7)))", "Norvask.A.txi", 7},
       {"(Norvask (B (txi 7)) (A 1))", "Norvask.A.txi", {}},

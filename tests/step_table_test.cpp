@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <string>
-#include <vector>
 
 namespace norvask {
 namespace {
