@@ -128,6 +128,8 @@ TEST(ParamsNames, NameIsAWholeWordInsideTheRootAtLevel2OrAnywhereAfterName1AtLev
       {"(Norvask (txi2 5) (txi 4))", "Norvask.txi", 4},
       {"(Norvask (txi 2) (txi 5))", "Norvask.txi", 2},
       {"(Norvask (   txi\n6))", "Norvask.txi", 6},
+      {"(Norvask\r(txi\r7))", "Norvask.txi", 7},
+      {"(Norvask\f(txi\f8))", "Norvask.txi", 8},
       {"(Norvask (\xC3\xA9t\xE9\xFF 9))", "Norvask.\xC3\xA9t\xE9\xFF", 9},
       {"(Norvask (txi       ", "Norvask.txi", {}},
       {"(Norvask (txi     )", "Norvask.txi", 0},  // ')' is the last character
