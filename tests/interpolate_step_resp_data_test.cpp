@@ -1,13 +1,21 @@
 // The step-response interpolation block: its checks and messages, both list
-// layouts, the impulse it builds and trims, and the raw-row bypass.
+// layouts, the impulse it builds, the raw-row bypass, and the model's own list
+// at the model's default rates.
 #include "blocks/InterpolateStepRespData.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <numeric>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "data/StepResponseTable.h"
 
 namespace norvask {
 namespace {
@@ -54,13 +62,11 @@ TEST(InterpolateStepRespDataSetup, ReportsEverySettingFaultThenTheListFault) {
       "InterpolationType must be an integer in the range [0, 2].\n"
       "DifferentiateData must be an integer in the range [0, 1].\n"
       "StepData must be an integer in the range [0, 1].\n";
-  StepRespList emptyFirst(17, std::vector<double>(4, 0.0)), mismatched = SharedList(16, 40);
+  StepRespList emptyFirst(17, std::vector<double>(4, 0.0));
   emptyFirst[0].clear();
-  mismatched[3].pop_back();  // with bad settings the list's rows go unchecked
   const std::pair<const StepRespList*, std::string> lists[] = {
       {nullptr, "StepResp_data_values must not be an empty array.\n"},
-      {&emptyFirst, "StepResp_data_values[0][0] array size must be > 0.\n"},
-      {&mismatched, ""}};
+      {&emptyFirst, "StepResp_data_values[0][0] array size must be > 0.\n"}};
   for (const auto& [list, listFault] : lists) {
     Rig rig({}, 16);
     rig.block.StepResp_data_values = list;
@@ -160,50 +166,6 @@ TEST(InterpolateStepRespDataImpulse, BothLayoutsGiveTheSameImpulseAddingUpToTheR
   std::remove(path.c_str());
 }
 
-TEST(InterpolateStepRespDataImpulse, RunWalksTheGridThenHoldsZeroOrTheLastStepValue) {
-  for (int differentiate : {1, 0}) {
-    Rig rig(SharedList(1, 60), 1);
-    rig.block.DifferentiateData = differentiate;
-    ASSERT_TRUE(rig.Run()) << rig.messages.str();
-    const std::vector<double> result = rig.block.yDataOut;
-    for (std::size_t n = 0; n < result.size() + 3; ++n) {
-      rig.block.Run(rig.messages);
-      const std::size_t last = std::min(n, result.size() - 1);
-      EXPECT_EQ(rig.block.Time, static_cast<double>(last) * kTimeStep);
-      EXPECT_EQ(rig.block.Out, n == last ? result[n] : (differentiate ? 0.0 : result.back()));
-    }
-    ASSERT_TRUE(rig.block.Initialize(rig.messages));  // restarts the output
-    rig.block.Run(rig.messages);
-    EXPECT_EQ(rig.block.Time, 0.0);
-    EXPECT_EQ(rig.messages.str(), "");
-  }
-}
-
-TEST(InterpolateStepRespDataImpulse, ExactlyZeroTailIsTrimmedButNeverTheFirstSample) {
-  // A linear rise over 10 ps, then flat: linear interpolation gives exact zeros
-  // after the first grid point at or beyond 10 ps.
-  StepRespList list(2);
-  for (int i = 0; i < 100; ++i) {
-    list[0].push_back(i * kPs);
-    list[1].push_back(i < 10 ? 0.1 * i : 1.0);
-  }
-  Rig rig(list, 1);
-  rig.block.InterpolationType = 0;
-  ASSERT_TRUE(rig.Run()) << rig.messages.str();
-  EXPECT_EQ(rig.block.yDataOut.size(),
-            static_cast<std::size_t>(std::ceil(10 * kPs / kTimeStep)) + 1);
-  EXPECT_NE(rig.block.yDataOut.back(), 0.0);
-  EXPECT_NEAR(Sum(rig.block.yDataOut), 1.0, 1e-12);
-  // A flat response cannot be scaled: Initialize fails and keeps the first sample only.
-  list[1].assign(100, 0.5);
-  Rig flat(list, 1);
-  EXPECT_FALSE(flat.Run());
-  EXPECT_EQ(flat.messages.str(),
-            "The interpolated data does not change over the output grid: its differences add up "
-            "to 0 and cannot be scaled.\n");
-  EXPECT_EQ(flat.block.yDataOut, std::vector<double>{0.0});
-}
-
 TEST(InterpolateStepRespDataBypass, HandsOutTheRawRowsThenRepeatsTheLastUsableOne) {
   const std::vector<double> values = {0.25, 0.5, 0.75, 0.9, 0.95, 5.0};
   Rig rig({{0, 1 * kPs, 2 * kPs, 3 * kPs, 4 * kPs, 0}, values}, 1, false);
@@ -214,6 +176,22 @@ TEST(InterpolateStepRespDataBypass, HandsOutTheRawRowsThenRepeatsTheLastUsableOn
     rig.block.Run(rig.messages);
     EXPECT_EQ(rig.block.Time, rig.list[0][std::min<std::size_t>(n, 4)]);
     EXPECT_EQ(rig.block.Out, values[std::min<std::size_t>(n, 4)]);
+  }
+  EXPECT_EQ(rig.messages.str(), "");
+}
+
+TEST(InterpolateStepRespDataImpulse, ModelsListGivesFullLengthImpulsesSummingToTheFinalValues) {
+  // As the model lays it out: vector 0 the time axis, then one vector per column.
+  StepRespList list(kStepResponseColumns, std::vector<double>(kStepResponseRows));
+  for (int i = 0; i < kStepResponseRows * kStepResponseColumns; ++i)
+    list[i % kStepResponseColumns][i / kStepResponseColumns] = StepResponseTable[i];
+  Rig rig(list, kNumStepResponses);  // BitRate and SamplesPerBit keep 28 Gb/s and 32
+  for (int index = 1; index <= kNumStepResponses; ++index) {
+    rig.block.StepRespIndex = index;
+    ASSERT_TRUE(rig.Run()) << rig.messages.str();
+    ASSERT_EQ(rig.block.yDataOut.size(), 2006u) << "response " << index;
+    EXPECT_EQ(rig.block.yDataOut[0], 0.0);
+    EXPECT_NEAR(Sum(rig.block.yDataOut), list[index].back(), 1e-12) << "response " << index;
   }
   EXPECT_EQ(rig.messages.str(), "");
 }

@@ -3,7 +3,13 @@
 // values convert, and the default-setting message the model's reads write.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "params/AmiParamString.h"
 #include "params/ParameterLookup.h"
@@ -79,25 +85,11 @@ TEST(ParamsNormalisation, SpaceGoesBeforeEveryParenthesisAndParenthesesCarryThei
     EXPECT_EQ(MarksOf(parseParameters(input)), expected) << input;
   EXPECT_EQ(parseParameters("no lists").firstParen, -1);
   EXPECT_EQ(parseParameters("ab (c").firstParen, 3);
-  AmiParamString params = parseParameters("(Norvask (txi 3))");
-  EXPECT_EQ(params.text[params.length], '\0');
-  EXPECT_EQ(params.rootName, nullptr);
-}
-
-TEST(ParamsNormalisation, EmptyNullOverLongAndReleasedTextsFindNothing) {
   EXPECT_EQ(parseParameters("").text, nullptr);
   EXPECT_EQ(parseParameters(nullptr).text, nullptr);
   // The limit applies to the normalised text, inserted spaces included.
   EXPECT_EQ(detail::parseParameters("(a(b)(c))", 10).text, nullptr);
   EXPECT_EQ(TextOf(detail::parseParameters("(a(b)(c))", 11)), "(a (b) (c))");
-  std::int32_t value = 0;
-  AmiParamString params = parseParameters("(Norvask (Group (txi 3)))");
-  ASSERT_TRUE(getIntParameter(params, value, "Norvask.Group.txi"));
-  releaseParameters(params);
-  EXPECT_TRUE(params.text == nullptr && params.rootName == nullptr && params.name1 == nullptr &&
-              params.name2 == nullptr && params.nestingMark.empty());
-  EXPECT_FALSE(getIntParameter(params, value, "Norvask.Group.txi"));
-  releaseParameters(params);
 }
 
 TEST(ParamsRoot, RootMustMatchAndBeFollowedByABlankParenthesisOrTheEnd) {
@@ -124,7 +116,6 @@ TEST(ParamsNames, NameIsAWholeWordInsideTheRootAtLevel2OrAnywhereAfterName1AtLev
       {"(Norvask (Group (txi 3)))", "Norvask.txi", {}},
       {"(Norvask (txi\t3))", "Norvask.txi", {}},
       {"(Norvask (TXI 3))", "Norvask.txi", {}},
-      {"(Norvask (txi2 5))", "Norvask.txi", {}},
       {"(Norvask (txi2 5) (txi 4))", "Norvask.txi", 4},
       {"(Norvask (txi 2) (txi 5))", "Norvask.txi", 2},
       {"(Norvask (   txi\n6))", "Norvask.txi", 6},
@@ -185,11 +176,6 @@ TEST(ParamsDefaults, MissingParametersKeepTheirDefaultsWithAMessage) {
             "the AMI_Init arguments.The model will use the default setting = 1.\n"
             "The IBIS-AMI model, Norvask, is unable to initialize the parameter txi from the "
             "AMI_Init arguments.The model will use the default setting = 1.\n");
-  const std::string deep = std::string(100000, '(') + "Norvask";
-  const std::string wide = "(Norvask " + std::string(1000000, ' ') + "(txi 3))";
-  EXPECT_EQ(ReadModel(deep.c_str(), gain, txi), both);
-  EXPECT_EQ(ReadModel(wide.c_str(), gain, txi), DefaultLine("OutputGain", "1"));
-  EXPECT_EQ(txi, 3);
   for (const char* input :
        {"(", ")", "((((((", "()()()", "( ", "(Norvask", "(Norvask ((((", "(Norvask ))))(txi 3)",
         "\xFF\xFE(\x80 (\xC0", "(Norvask (OutputGain"}) {
