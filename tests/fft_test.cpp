@@ -14,14 +14,6 @@ namespace {
 
 using Signal = std::vector<std::complex<double>>;
 
-Signal RandomSignal(std::size_t n, std::mt19937_64& rng) {
-  std::uniform_real_distribution<double> dist(-1.0, 1.0);
-  Signal x(n);
-  for (auto& v : x)
-    v = {dist(rng), dist(rng)};
-  return x;
-}
-
 // Distance of `actual` from `expected` at the bins, relative in the 2-norm.
 double RelativeError(const Signal& actual, const std::vector<std::size_t>& bins,
                      const Signal& expected) {
@@ -70,12 +62,15 @@ double ErrorBound(std::size_t n) {
 
 TEST(FFTTest, MatchesNaiveDFTForEveryPowerOfTwoBothDirectionsAndRoundTrips) {
   std::mt19937_64 rng(20240611);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0);
   for (std::size_t n = 1; n <= (1u << 14); n *= 2) {
     std::vector<std::size_t> bins;
     for (std::size_t j = 0; j < (n <= 1024 ? n : 256); ++j)
       bins.push_back(n <= 1024 ? j : (j * (n / 256) + j) % n);
     bins.push_back(n - 1);
-    const Signal x = RandomSignal(n, rng);
+    Signal x(n);
+    for (auto& v : x)
+      v = {dist(rng), dist(rng)};
     Signal forward = x, inverse = x;
     FFT fft;
     fft.ComplexFFT(forward, 1);

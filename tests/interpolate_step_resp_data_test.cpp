@@ -60,28 +60,22 @@ TEST(InterpolateStepRespDataSetup, ReportsEverySettingFaultThenTheListFault) {
       "InterpolationType must be an integer in the range [0, 2].\n"
       "DifferentiateData must be an integer in the range [0, 1].\n"
       "StepData must be an integer in the range [0, 1].\n";
-  StepRespList emptyFirst(17, std::vector<double>(4, 0.0));
-  emptyFirst[0].clear();
-  const std::pair<const StepRespList*, std::string> lists[] = {
-      {nullptr, "StepResp_data_values must not be an empty array.\n"},
-      {&emptyFirst, "StepResp_data_values[0][0] array size must be > 0.\n"}};
-  for (const auto& [list, listFault] : lists) {
-    Rig rig({}, 16);
-    rig.block.StepResp_data_values = list;
-    rig.block.BitRate = 0.0;
-    rig.block.SamplesPerBit = rig.block.StepRespIndex = 0;
-    rig.block.EnableInterpolation = rig.block.DifferentiateData = 2;
-    rig.block.InterpolationType = -1;
-    rig.block.StepData = -3;
-    EXPECT_FALSE(rig.block.Setup(nullptr, rig.messages));
-    EXPECT_EQ(rig.messages.str(), settingFaults + listFault);
-  }
+  Rig rig({}, 16);
+  rig.block.StepResp_data_values = nullptr;
+  rig.block.BitRate = 0.0;
+  rig.block.SamplesPerBit = rig.block.StepRespIndex = 0;
+  rig.block.EnableInterpolation = rig.block.DifferentiateData = 2;
+  rig.block.InterpolationType = rig.block.StepData = -1;
+  EXPECT_FALSE(rig.block.Setup(nullptr, rig.messages));
+  EXPECT_EQ(rig.messages.str(),
+            settingFaults + "StepResp_data_values must not be an empty array.\n");
 }
 
 TEST(InterpolateStepRespDataSetup, RefusesListsTheLayoutCannotRead) {
   const std::string tooFew = "At least 4 step response values are required.\n";
   const std::vector<double> values = {0, 0.1, 0.4, 0.8, 0.9, 0.95};
-  StepRespList otherLengths = SharedList(16, 40);
+  StepRespList otherLengths = SharedList(16, 40), emptyFirst(17, std::vector<double>(4, 0.0));
+  emptyFirst[0].clear();
   otherLengths[5].push_back(0.0);
   otherLengths[9].pop_back();
   struct Case {
@@ -90,6 +84,7 @@ TEST(InterpolateStepRespDataSetup, RefusesListsTheLayoutCannotRead) {
     bool shared;
     std::string messages;
   } const cases[] = {
+      {emptyFirst, 16, true, "StepResp_data_values[0][0] array size must be > 0.\n"},
       {SharedList(2, 40), 0, true,
        "Step response index must be an integer in the range [1, 0].\n"
        "NumStepResp must be an integer > 0.\n"},

@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -34,20 +35,17 @@ struct Read {
   std::optional<T> expected;
 };
 
-bool Lookup(AmiParamString& params, double& value, const char* path) {
-  return getDoubleParameter(params, value, path);
-}
-bool Lookup(AmiParamString& params, std::int32_t& value, const char* path) {
-  return getIntParameter(params, value, path);
-}
-
 template <typename T>
 void ExpectReads(const std::vector<Read<T>>& reads) {
   for (const Read<T>& read : reads) {
     AmiParamString params = parseParameters(read.input);
     T value = 0;
-    EXPECT_EQ(Lookup(params, value, read.path), read.expected.has_value())
-        << read.input << " / " << read.path;
+    bool found = false;
+    if constexpr (std::is_same_v<T, double>)
+      found = getDoubleParameter(params, value, read.path);
+    else
+      found = getIntParameter(params, value, read.path);
+    EXPECT_EQ(found, read.expected.has_value()) << read.input << " / " << read.path;
     EXPECT_EQ(value, read.expected.value_or(-1)) << read.input << " / " << read.path;
   }
 }
