@@ -154,6 +154,10 @@ TEST(ImpulseToWorstCaseEye, NegativePeakGivesExactlyTheNegatedLevelsOfItsNegatio
     EXPECT_EQ(negative.eye.ImpulseInverted, 1);
     EXPECT_EQ(negative.Outputs(), positive.Outputs(true)) << "trial " << trial;
   }
+  // Equal magnitudes of opposite sign: the first value decides.
+  EyeAnalysis tie;
+  ASSERT_TRUE(tie.Run({-1.0, 1.0}, 2, 0.5));
+  EXPECT_EQ(tie.eye.ImpulseInverted, 1);
 }
 
 TEST(ImpulseToWorstCaseEye, SetupAndInitializeReportEveryInvalidSetting) {
