@@ -4,20 +4,15 @@
 
 #include <cmath>
 #include <complex>
+#include <cstddef>
+#include <limits>
 #include <random>
+#include <vector>
 
 namespace norvask {
 namespace {
 
 using Signal = std::vector<std::complex<double>>;
-
-Signal RandomSignal(std::size_t n, std::mt19937_64& rng) {
-  std::uniform_real_distribution<double> dist(-1.0, 1.0);
-  Signal x(n);
-  for (auto& v : x)
-    v = {dist(rng), dist(rng)};
-  return x;
-}
 
 // Distance of `actual` from `expected` at the bins, relative in the 2-norm.
 double RelativeError(const Signal& actual, const std::vector<std::size_t>& bins,
@@ -67,12 +62,15 @@ double ErrorBound(std::size_t n) {
 
 TEST(FFTTest, MatchesNaiveDFTForEveryPowerOfTwoBothDirectionsAndRoundTrips) {
   std::mt19937_64 rng(20240611);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0);
   for (std::size_t n = 1; n <= (1u << 14); n *= 2) {
     std::vector<std::size_t> bins;
     for (std::size_t j = 0; j < (n <= 1024 ? n : 256); ++j)
       bins.push_back(n <= 1024 ? j : (j * (n / 256) + j) % n);
     bins.push_back(n - 1);
-    const Signal x = RandomSignal(n, rng);
+    Signal x(n);
+    for (auto& v : x)
+      v = {dist(rng), dist(rng)};
     Signal forward = x, inverse = x;
     FFT fft;
     fft.ComplexFFT(forward, 1);
@@ -81,43 +79,6 @@ TEST(FFTTest, MatchesNaiveDFTForEveryPowerOfTwoBothDirectionsAndRoundTrips) {
     EXPECT_LE(RelativeError(inverse, bins, NaiveDFT(x, bins, +1, false)), ErrorBound(n)) << n;
     fft.ComplexFFT(forward, 0);
     EXPECT_LE(RelativeError(forward, bins, x), 2 * ErrorBound(n)) << n;
-  }
-}
-
-TEST(FFTTest, WorkedExamples) {
-  // e^(+2*pi*i*n/N) lands in bin 1 forward at full magnitude; the inverse of
-  // bin 1 gives the tone back. A constant goes to bin 0.
-  const std::size_t n = 32;
-  Signal tone(n), bin1(n), ones(n, 1.0);
-  for (std::size_t i = 0; i < n; ++i)
-    tone[i] = std::polar(1.0, 2 * M_PI * i / n);
-  bin1[1] = 1.0;
-  Signal spectrum = tone, back = bin1;
-  FFT().ComplexFFT(spectrum, 1);
-  FFT().ComplexFFT(back, 0);
-  FFT().ComplexFFT(ones, 1);
-  for (std::size_t k = 0; k < n; ++k) {
-    EXPECT_NEAR(std::abs(spectrum[k] - bin1[k]), 0.0, 1e-14) << k;
-    EXPECT_NEAR(std::abs(back[k] - tone[k]), 0.0, 1e-14) << k;
-    EXPECT_NEAR(std::abs(ones[k] - (k == 0 ? 1.0 : 0.0)), 0.0, 1e-15) << k;
-  }
-}
-
-TEST(FFTTest, AnyOtherDirectionIsTheInverseAndBadLengthsAreLeftUnchanged) {
-  std::mt19937_64 rng(3);
-  const Signal x = RandomSignal(64, rng);
-  Signal reference = x;
-  FFT().ComplexFFT(reference, 0);
-  for (std::int32_t direction : {-1, 7, 2, -2147483647 - 1}) {
-    Signal y = x;
-    FFT().ComplexFFT(y, direction);
-    EXPECT_EQ(y, reference) << "direction " << direction;
-  }
-  for (std::size_t n : {0u, 3u, 6u, 12u, 1023u}) {
-    const Signal bad = RandomSignal(n, rng);
-    Signal y = bad;
-    FFT().ComplexFFT(y, 1);
-    EXPECT_EQ(y, bad) << "N = " << n;
   }
 }
 

@@ -3,26 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <random>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace norvask {
 namespace {
 
 using Samples = std::vector<double>;
 
-// Independent model: y[t] = sum_k h[k] * x[t - delay - k], where inputs before
-// the first are `before` back to `beforeSpan` samples (forever when < 0), then 0.
-Samples Convolve(const Samples& h, const Samples& x, double before, long delay,
-                 long beforeSpan = -1) {
+// Independent model: y[t] = sum_k h[k] * x[t - k], every input before the first `before`.
+Samples Convolve(const Samples& h, const Samples& x, double before) {
   Samples y(x.size(), 0.0);
-  for (long t = 0; t < static_cast<long>(x.size()); ++t) {
-    for (long k = 0; k < static_cast<long>(h.size()); ++k) {
-      const long s = t - delay - k;
-      y[t] += s >= 0 ? h[k] * x[s] : (beforeSpan < 0 || s >= -beforeSpan ? h[k] * before : 0.0);
-    }
-  }
+  for (long t = 0; t < static_cast<long>(x.size()); ++t)
+    for (long k = 0; k < static_cast<long>(h.size()); ++k)
+      y[t] += h[k] * (t - k >= 0 ? x[t - k] : before);
   return y;
 }
 
@@ -80,7 +80,7 @@ TEST(FIRTest, DirectFormMatchesConvolutionForAnyInitialValue) {
     for (double initial : {0.0, 0.7, -1.3}) {
       FIR fir = MakeFIR(taps, 0, initial, messages);
       SCOPED_TRACE("trial " + std::to_string(trial) + ", initial " + std::to_string(initial));
-      ExpectClose(Filter(fir, input, messages), Convolve(taps, input, initial, 0),
+      ExpectClose(Filter(fir, input, messages), Convolve(taps, input, initial),
                   1e-14 * taps.size());
     }
   }
@@ -114,14 +114,10 @@ TEST(FIRTest, FFTPathIsTheDirectFormDelayedByOneBlock) {
     expected.resize(input.size());
     ExpectClose(Filter(fft, input, messages), expected, tol);
     EXPECT_EQ(messages.str(), SizeReport(s[4], s[5]));  // and no process-count report
-    // A non-zero InitialValue enters as one block of L inputs before the first.
-    fft.InitialValue = -0.7;
-    ASSERT_TRUE(fft.Setup(nullptr, messages));
-    ExpectClose(Filter(fft, input, messages), Convolve(taps, input, -0.7, s[5], s[5]), tol);
   }
 }
 
-TEST(FIRTest, FFTPathWorkedExamplesAndTrace) {
+TEST(FIRTest, FFTPathWorkedExamplesProcessCountReportAndTrace) {
   const std::string path = testing::TempDir() + "fir_trace.txt";
   const Samples one{1.0}, ramp{0.0, 0.0, 1.0, 2.0, 3.0};
   std::ostringstream messages;
@@ -135,8 +131,15 @@ TEST(FIRTest, FFTPathWorkedExamplesAndTrace) {
                 1e-15);
     fir = MakeFIR(ramp, 1, 0.7, messages);
     ExpectClose(Filter(fir, {0, 0, 0, 0}, messages), {0, 0, 0.7, 2.1}, 1e-15);
+    // L = 2: blocks finish at every second input, the 10th and 20th at inputs 21 and 41.
+    fir = MakeFIR(one, 1, 0.0, messages);
+    fir.ReportFFTProcessCount = 1;
+    Filter(fir, Samples(42, 0.0), messages);
   }
-  EXPECT_EQ(messages.str(), SizeReport(4, 2) + SizeReport(8, 4) + SizeReport(8, 4));
+  const std::string count = "FIR with EnableFFT = 1: FFT_process_count = ";
+  EXPECT_EQ(messages.str(), SizeReport(4, 2) + SizeReport(8, 4) + SizeReport(8, 4) +
+                                SizeReport(4, 2) + count + "10, sample count = 20.\n" + count +
+                                "20, sample count = 40.\n");
   std::stringstream text;
   text << std::ifstream(path).rdbuf();
   const std::string fftLine = "Quennavik::FFT::ComplexFFT\n";
@@ -160,14 +163,12 @@ TEST(FIRTest, SetupWritesEveryMessage) {
     std::string messages;
   } const cases[] = {{{}, 0, 0, 0, false, noTaps},
                      {{}, 7, 0, 0, false, noTaps + enable},
-                     {{1.0}, -1, 0, 0, false, enable},
                      {{1.0}, 1, 1, 0, false, pow2 + "2.\n"},
                      {ramp, 1, 2, 0, false, pow2 + "3.\n"},
                      {ramp, 1, -4, 0, true, SizeReport(8, 4)},
                      {{1.0}, 1, 3, 1, true, ""},
                      {{1.0}, 1, 31, 0, false, tooBig},
-                     {{0.0, NAN}, 1, 0, 0, false, zero},
-                     {{0.0, 0.0, 0.0}, 0, 0, 0, true, ""}};
+                     {{0.0, NAN}, 1, 0, 0, false, zero}};
   for (const Case& c : cases) {
     FIR fir;
     fir.Taps = &c.taps;
@@ -178,33 +179,6 @@ TEST(FIRTest, SetupWritesEveryMessage) {
     EXPECT_EQ(fir.Setup(nullptr, messages), c.passes) << c.messages;
     EXPECT_EQ(messages.str(), c.messages);
   }
-}
-
-TEST(FIRTest, ReportsEveryTenthProcessedBlockWhenAsked) {
-  const Samples one{1.0};
-  std::ostringstream messages;
-  FIR fir = MakeFIR(one, 1, 0.0, messages);
-  fir.ReportFFTProcessCount = 1;
-  // L = 2: blocks finish at every second input, the 10th and 20th at inputs 21 and 41.
-  Filter(fir, Samples(42, 0.0), messages);
-  EXPECT_EQ(messages.str(), SizeReport(4, 2) +
-                                "FIR with EnableFFT = 1: FFT_process_count = 10, sample count = "
-                                "20.\nFIR with EnableFFT = 1: FFT_process_count = 20, sample "
-                                "count = 40.\n");
-}
-
-TEST(FIRTest, RunYieldsZeroWithoutAValidSetupAndInitialize) {
-  const Samples one{1.0};
-  std::ostringstream messages;
-  FIR fir = MakeFIR(one, 1, 0.0, messages);
-  const Samples first = Filter(fir, {1.0, 2.0, 3.0, 4.0}, messages);
-  fir.Finalize();  // releases the FFT state; Run waits for the next Initialize
-  fir.Run(messages);
-  EXPECT_EQ(fir.Out, 0.0);
-  EXPECT_EQ(Filter(fir, {1.0, 2.0, 3.0, 4.0}, messages), first);
-  fir.FFTPow2Size = 1;  // leaves L = 0: nothing may index with it
-  EXPECT_FALSE(fir.Setup(nullptr, messages));
-  EXPECT_EQ(Filter(fir, {1.0, 2.0, 3.0}, messages), Samples(3, 0.0));
 }
 
 }  // namespace

@@ -1,14 +1,22 @@
-// The interpolation engine: kernel values at worked examples, exactness at the
-// data, shape preservation, the log axis against a direct computation,
-// differences and their scaling, and every Setup message in order.
+// The interpolation engine: kernel values at worked examples, shape
+// preservation, the log axis against a direct computation, differences and
+// their scaling, and every Setup message in order; then its curve-fit kernels
+// and the determinant beneath them against independent routes to the same numbers.
 #include "dsp/InterpolateData.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dsp/CurveFit.h"
+#include "dsp/MatrixMath.h"
 
 namespace norvask {
 namespace {
@@ -88,30 +96,25 @@ TEST(InterpolateDataKernels, ShapePreservingStaysWithinNeighbouringOrdinatesOnMo
 }
 
 TEST(InterpolateDataLogAxis, MatchesInterpolationInTheLogarithmComputedDirectly) {
-  // Shifted abscissae 0, 1, 2, 4, .., 32 above an origin of 5. On the log axis
-  // a + b ln(x) is a straight line and a cubic in ln(x) a cubic, so linear and
-  // Lagrange interpolation reproduce them wherever all points used are data.
-  auto logLine = [](double s) { return 3.0 - 2.0 * std::log(s); };
+  // Shifted abscissae 0, 1, 2, 4, .., 32 above an origin of 5. A cubic in ln(x)
+  // is a cubic on the log axis, so Lagrange interpolation reproduces it wherever
+  // all four points used are data (the origin itself holds 0).
   auto logCubic = [](double s) {
     const double t = std::log(s);
     return 0.5 + t * (1.5 + t * (-0.25 + 0.125 * t));
   };
-  for (int type : {0, 2}) {
-    std::vector<double> xs, ys;
-    for (double s : {0, 1, 2, 4, 8, 16, 32}) {
-      xs.push_back(5.0 + s);
-      ys.push_back(s == 0.0 ? 0.0 : (type == 0 ? logLine(s) : logCubic(s)));
-    }
-    const std::vector<double> at = type == 0 ? std::vector<double>{6.3, 9.7, 20.0, 36.5}
-                                             : std::vector<double>{7.5, 11.0, 15.2, 20.9};
-    Rig rig(xs, ys, at, type);
-    rig.engine.UseLogX = 1;
-    ASSERT_TRUE(rig.Run()) << rig.messages.str();
-    for (std::size_t k = 0; k < at.size(); ++k)
-      EXPECT_NEAR(rig.outY[k], type == 0 ? logLine(at[k] - 5.0) : logCubic(at[k] - 5.0), 1e-12)
-          << "type " << type << " at " << at[k];
-    EXPECT_EQ(rig.x, xs);
+  std::vector<double> xs, ys;
+  for (double s : {0, 1, 2, 4, 8, 16, 32}) {
+    xs.push_back(5.0 + s);
+    ys.push_back(s == 0.0 ? 0.0 : logCubic(s));
   }
+  const std::vector<double> at = {7.5, 11.0, 15.2, 20.9};
+  Rig rig(xs, ys, at, 2);
+  rig.engine.UseLogX = 1;
+  ASSERT_TRUE(rig.Run()) << rig.messages.str();
+  for (std::size_t k = 0; k < at.size(); ++k)
+    EXPECT_NEAR(rig.outY[k], logCubic(at[k] - 5.0), 1e-12) << "at " << at[k];
+  EXPECT_EQ(rig.x, xs);  // the owner's abscissae are left as they were
 }
 
 TEST(InterpolateDataDifferences, ScaledDifferencesAddUpToTheLastOrdinate) {
@@ -137,56 +140,37 @@ TEST(InterpolateDataDifferences, ScaledDifferencesAddUpToTheLastOrdinate) {
             "to 0 and cannot be scaled.\n");
 }
 
-TEST(InterpolateDataGrid, LastPointIsPulledBackWithinTheAllowanceAndRunsSetStartAndStep) {
-  Rig within({0, 1, 2, 3}, {0, 1, 4, 9}, {}, 0, 0, 0.0, 0.75 * 1.0002, 5);  // allowance 0.00075
-  ASSERT_TRUE(within.Run()) << within.messages.str();
-  EXPECT_EQ(within.outX.back(), 3.0);
-  EXPECT_EQ(within.outY.back(), 9.0);
-  Rig beyond({0, 1, 2, 3}, {0, 1, 4, 9}, {}, 0, 0, 0.0, 0.751, 5);
-  EXPECT_EQ(beyond.Refusal(),
-            "x_Start + double(nPtsOut-1)*x_Step > xData[0][ int(xData.size()) - 1].\n");
-  Rig explicitX({0, 1, 2, 3}, {0, 1, 4, 9}, {0.5, 0.75, 2.0}, 0, 0, 0.0, 0.7);
-  ASSERT_TRUE(explicitX.Run());
-  EXPECT_TRUE(explicitX.engine.x_Start == 0.5 && explicitX.engine.x_Step == 0.25);
-}
-
 TEST(InterpolateDataSetup, ReportsEveryFaultInOrder) {
-  Rig all({0, 1}, {0, 1, 2}, {}, -1, 0, -1.0, 0.0, 0);
+  // The scale settings count for differences of step data on a grid only.
+  Rig all({0, 1}, {0, 1, 2}, {}, -1, 1, -1.0, 0.0, 0);
   all.engine.UseLogX = 2;
-  all.engine.DifferentiateData = 3;
+  all.engine.DifferentiateData = 1;
+  all.engine.ScaleByOneOverXStep = 2;
+  all.engine.ScaleForFinalValue = -1;
   EXPECT_EQ(all.Refusal(),
             "yData array size must be >= 4.\nxData array size must be >= 4.\n"
             "xData array and yData array must have the same size.\nx_Step must be > 0.\n"
             "x_Start must be >= xData[0].\nnPtsOut must be an integer > 0.\n"
             "UseLogX must be an integer in the range [0,1].\n"
             "InterpolationType must be an integer in the range [0,2].\n"
-            "DifferentiateData must be an integer in the range [0,1].\n");
-  // A bad StepData stops before the order check; an empty xData gets the size messages only.
-  Rig step({0, 1, 1, 2}, {0, 1, 2}, {0.5}, 0, 2);
-  EXPECT_EQ(step.Refusal(),
-            "yData array size must be >= 4.\nxData array and yData array must have the same "
-            "size.\nStepData must be an integer in the range [0,1].\n");
-  Rig empty({}, {0, 1, 2, 3}, {}, 0, 0, 0.0, 1.0, 3);
-  EXPECT_EQ(
-      empty.Refusal(),
-      "xData array size must be >= 4.\nxData array and yData array must have the same size.\n");
-  // The scale checks apply to grids only; x_Data must not be empty.
-  Rig scales({0, 1, 2, 3}, {0, 1, 2, 3}, {}, 0, 1, 0.0, 1.0, 4);
-  scales.engine.DifferentiateData = 1;
-  scales.engine.ScaleByOneOverXStep = 2;
-  scales.engine.ScaleForFinalValue = -1;
-  EXPECT_EQ(scales.Refusal(),
             "ScaleByOneOverXStep must be an integer in the range [0,1].\n"
             "ScaleForFinalValue must be an integer in the range [0,1].\n");
-  scales.messages.str("");
-  scales.engine.x_DataOption = 1;
-  scales.outX = {0.5};
-  EXPECT_TRUE(scales.engine.Setup(nullptr, scales.messages));
-  scales.engine.x_DataOption = -1;
-  EXPECT_EQ(scales.Refusal(), "x_DataOption must be an integer in the range [0,1].\n");
-  Rig noX({0, 1, 2, 3}, {0, 1, 2, 3}, {});
-  noX.engine.x_DataOption = 1;
-  EXPECT_EQ(noX.Refusal(), "x_Data array size must be > 0.\n");
+  // A bad StepData stops before the order check; explicit abscissae must be given.
+  Rig step({0, 1, 1, 2}, {0, 1, 2}, {}, 0, 2);
+  step.engine.x_DataOption = 1;
+  step.engine.DifferentiateData = 3;
+  EXPECT_EQ(step.Refusal(),
+            "yData array size must be >= 4.\nxData array and yData array must have the same "
+            "size.\nx_Data array size must be > 0.\n"
+            "DifferentiateData must be an integer in the range [0,1].\n"
+            "StepData must be an integer in the range [0,1].\n");
+  Rig option({0, 1, 2, 3}, {0, 1, 2, 3}, {});
+  option.engine.x_DataOption = -1;
+  EXPECT_EQ(option.Refusal(), "x_DataOption must be an integer in the range [0,1].\n");
+  // The last grid point may not lie past the data (beyond a 0.1 % allowance of a step).
+  Rig beyond({0, 1, 2, 3}, {0, 1, 4, 9}, {}, 0, 0, 0.0, 0.751, 5);
+  EXPECT_EQ(beyond.Refusal(),
+            "x_Start + double(nPtsOut-1)*x_Step > xData[0][ int(xData.size()) - 1].\n");
 }
 
 TEST(InterpolateDataSetup, OrderFaultNamesTheFirstPairWithoutALineFeed) {
@@ -198,6 +182,47 @@ TEST(InterpolateDataSetup, OrderFaultNamesTheFirstPairWithoutALineFeed) {
   EXPECT_EQ(scaled.Refusal(),
             "xData[3] = 1e-12  <= xData[2] = 2.5e-12. X-axis data must be in non-repeating "
             "ascending order.");
+}
+
+TEST(CurveFit, LagrangeMatchesNewtonsDividedDifferences) {
+  const std::array<double, 4> x = {-1.5, 0.25, 2.0, 3.5}, y = {0.7, -1.2, 3.3, 0.4};
+  std::array<double, 4> c = y;
+  for (int order = 1; order < 4; ++order)
+    for (int i = 3; i >= order; --i)
+      c[i] = (c[i] - c[i - 1]) / (x[i] - x[i - order]);
+  CurveFit fit(nullptr);
+  for (double at : {-2.0, -1.5, -0.3, 0.25, 1.1, 2.0, 2.7, 3.5, 4.2}) {
+    const double newton = ((c[3] * (at - x[2]) + c[2]) * (at - x[1]) + c[1]) * (at - x[0]) + c[0];
+    EXPECT_NEAR(
+        fit.LagrangeInterpolation_4Point(at, x[0], y[0], x[1], y[1], x[2], y[2], x[3], y[3]),
+        newton, 1e-12)
+        << "at " << at;
+  }
+}
+
+TEST(CurveFit, CubicMeetsValuesAndSlopesAtBothEnds) {
+  CurveFit fit(nullptr);
+  double a[4];
+  const double x1 = 1.7, y1 = 0.4, x2 = 2.9, y2 = -0.8, s1 = 2.5, s2 = -0.6;
+  ASSERT_TRUE(fit.ThirdOrderCoefficients_2Point(a[0], a[1], a[2], a[3], x1, y1, x2, y2, s1, s2));
+  auto p = [&](double x) { return a[0] + x * (a[1] + x * (a[2] + x * a[3])); };
+  auto dp = [&](double x) { return a[1] + x * (2 * a[2] + x * 3 * a[3]); };
+  EXPECT_NEAR(p(x1), y1, 1e-10);
+  EXPECT_NEAR(p(x2), y2, 1e-10);
+  EXPECT_NEAR(dp(x1), s1, 1e-10);
+  EXPECT_NEAR(dp(x2), s2, 1e-10);
+}
+
+TEST(MatrixDeterminant, AgreesWithTheRuleOfSarrusAndRefusesNonSquareCounts) {
+  const std::vector<double> m = {0, -1, 0.5, 3, 1, 4, -2, 0.5, 3};  // the first pivot is 0
+  const double sarrus = m[0] * m[4] * m[8] + m[1] * m[5] * m[6] + m[2] * m[3] * m[7] -
+                        m[2] * m[4] * m[6] - m[0] * m[5] * m[7] - m[1] * m[3] * m[8];
+  MatrixMath math(nullptr);
+  double det = 42.0;
+  EXPECT_FALSE(math.MatrixDeterminant(det, std::vector<double>(15, 1.0), 0));
+  EXPECT_EQ(det, 42.0);
+  ASSERT_TRUE(math.MatrixDeterminant(det, m, 0));
+  EXPECT_NEAR(det, sarrus, 1e-12);
 }
 
 }  // namespace

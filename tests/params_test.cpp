@@ -3,7 +3,14 @@
 // values convert, and the default-setting message the model's reads write.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <optional>
+#include <sstream>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "params/AmiParamString.h"
 #include "params/ParameterLookup.h"
@@ -28,20 +35,17 @@ struct Read {
   std::optional<T> expected;
 };
 
-bool Lookup(AmiParamString& params, double& value, const char* path) {
-  return getDoubleParameter(params, value, path);
-}
-bool Lookup(AmiParamString& params, std::int32_t& value, const char* path) {
-  return getIntParameter(params, value, path);
-}
-
 template <typename T>
 void ExpectReads(const std::vector<Read<T>>& reads) {
   for (const Read<T>& read : reads) {
     AmiParamString params = parseParameters(read.input);
     T value = 0;
-    EXPECT_EQ(Lookup(params, value, read.path), read.expected.has_value())
-        << read.input << " / " << read.path;
+    bool found = false;
+    if constexpr (std::is_same_v<T, double>)
+      found = getDoubleParameter(params, value, read.path);
+    else
+      found = getIntParameter(params, value, read.path);
+    EXPECT_EQ(found, read.expected.has_value()) << read.input << " / " << read.path;
     EXPECT_EQ(value, read.expected.value_or(-1)) << read.input << " / " << read.path;
   }
 }
@@ -79,30 +83,15 @@ TEST(ParamsNormalisation, SpaceGoesBeforeEveryParenthesisAndParenthesesCarryThei
     EXPECT_EQ(MarksOf(parseParameters(input)), expected) << input;
   EXPECT_EQ(parseParameters("no lists").firstParen, -1);
   EXPECT_EQ(parseParameters("ab (c").firstParen, 3);
-  AmiParamString params = parseParameters("(Norvask (txi 3))");
-  EXPECT_EQ(params.text[params.length], '\0');
-  EXPECT_EQ(params.rootName, nullptr);
-}
-
-TEST(ParamsNormalisation, EmptyNullOverLongAndReleasedTextsFindNothing) {
   EXPECT_EQ(parseParameters("").text, nullptr);
   EXPECT_EQ(parseParameters(nullptr).text, nullptr);
   // The limit applies to the normalised text, inserted spaces included.
   EXPECT_EQ(detail::parseParameters("(a(b)(c))", 10).text, nullptr);
   EXPECT_EQ(TextOf(detail::parseParameters("(a(b)(c))", 11)), "(a (b) (c))");
-  std::int32_t value = 0;
-  AmiParamString params = parseParameters("(Norvask (Group (txi 3)))");
-  ASSERT_TRUE(getIntParameter(params, value, "Norvask.Group.txi"));
-  releaseParameters(params);
-  EXPECT_TRUE(params.text == nullptr && params.rootName == nullptr && params.name1 == nullptr &&
-              params.name2 == nullptr && params.nestingMark.empty());
-  EXPECT_FALSE(getIntParameter(params, value, "Norvask.Group.txi"));
-  releaseParameters(params);
 }
 
 TEST(ParamsRoot, RootMustMatchAndBeFollowedByABlankParenthesisOrTheEnd) {
-  ExpectReads<std::int32_t>({{"(Norvask (txi 3))", "Norvask.txi", 3},
-                             {"(   Norvask\n(txi 3))", "Norvask.txi", 3},
+  ExpectReads<std::int32_t>({{"(   Norvask\n(txi 3))", "Norvask.txi", 3},
                              {"(Norvask\t(txi 3))", "Norvask.txi", {}},
                              {"(NorvaskX (txi 3))", "Norvask.txi", {}},
                              {"(Norvas (txi 3))", "Norvask.txi", 3},  // a prefix of the path's root
@@ -124,13 +113,11 @@ TEST(ParamsNames, NameIsAWholeWordInsideTheRootAtLevel2OrAnywhereAfterName1AtLev
       {"(Norvask (Group (txi 3)))", "Norvask.txi", {}},
       {"(Norvask (txi\t3))", "Norvask.txi", {}},
       {"(Norvask (TXI 3))", "Norvask.txi", {}},
-      {"(Norvask (txi2 5))", "Norvask.txi", {}},
       {"(Norvask (txi2 5) (txi 4))", "Norvask.txi", 4},
       {"(Norvask (txi 2) (txi 5))", "Norvask.txi", 2},
       {"(Norvask (   txi\n6))", "Norvask.txi", 6},
       {"(Norvask\r(txi\r7))", "Norvask.txi", 7},
       {"(Norvask\f(txi\f8))", "Norvask.txi", 8},
-      {"(Norvask (\xC3\xA9t\xE9\xFF 9))", "Norvask.\xC3\xA9t\xE9\xFF", 9},
       {"(Norvask (txi       ", "Norvask.txi", {}},
       {"(Norvask (txi     )", "Norvask.txi", 0},  // ')' is the last character
       {"(Norvask (txi 3))", "Norvask.txi.", {}},  // a final dot is kept
@@ -176,20 +163,10 @@ TEST(ParamsDefaults, MissingParametersKeepTheirDefaultsWithAMessage) {
   std::int32_t txi = 0;
   const std::string both = DefaultLine("OutputGain", "1") + DefaultLine("txi", "1");
   EXPECT_EQ(ReadModel("(Norvask (OutputGain 0.8) (txi 3))", gain, txi), "");
-  EXPECT_EQ(gain, 0.8);
-  EXPECT_EQ(txi, 3);
+  EXPECT_TRUE(gain == 0.8 && txi == 3);
   EXPECT_EQ(ReadModel("(Norvask (txi 3))", gain, txi), DefaultLine("OutputGain", "1"));
   EXPECT_EQ(ReadModel("(Norvask (OutputGain abc))", gain, txi), DefaultLine("txi", "1"));
-  EXPECT_EQ(ReadModel("", gain, txi),
-            "The IBIS-AMI model, Norvask, is unable to initialize the parameter OutputGain from "
-            "the AMI_Init arguments.The model will use the default setting = 1.\n"
-            "The IBIS-AMI model, Norvask, is unable to initialize the parameter txi from the "
-            "AMI_Init arguments.The model will use the default setting = 1.\n");
-  const std::string deep = std::string(100000, '(') + "Norvask";
-  const std::string wide = "(Norvask " + std::string(1000000, ' ') + "(txi 3))";
-  EXPECT_EQ(ReadModel(deep.c_str(), gain, txi), both);
-  EXPECT_EQ(ReadModel(wide.c_str(), gain, txi), DefaultLine("OutputGain", "1"));
-  EXPECT_EQ(txi, 3);
+  EXPECT_EQ(ReadModel("", gain, txi), both);
   for (const char* input :
        {"(", ")", "((((((", "()()()", "( ", "(Norvask", "(Norvask ((((", "(Norvask ))))(txi 3)",
         "\xFF\xFE(\x80 (\xC0", "(Norvask (OutputGain"}) {
@@ -212,11 +189,6 @@ TEST(ParamsDefaults, DefaultValuePrintsWithSixSignificantDigitsWhateverTheStream
     EXPECT_EQ(value, field);
     EXPECT_EQ(messages.str(), DefaultLine("OutputGain", printed));
   }
-  AmiParamString params = parseParameters("");
-  std::ostringstream messages;
-  std::int32_t txi = -7;
-  initIntParameter(messages, params, "txi", txi);
-  EXPECT_EQ(messages.str(), DefaultLine("txi", "-7"));
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 namespace norvask {
 namespace {
