@@ -14,6 +14,15 @@ namespace {
 constexpr std::int32_t kForwardFFT = 1;
 constexpr std::int32_t kInverseFFT = 0;
 
+// Outputs per kernel call in RunBlock: the scratch it needs stays small (the
+// kernel's windows take 64 bytes per sample) while a call still amortises the
+// copies in and out of the linear history.
+constexpr std::int64_t kChunk = 2048;
+// Near the start (InitialValue 0) every output has one term more than the one
+// before; the kernel sums a group of this many up to the first one's count
+// and the rest of each output's terms follow one by one.
+constexpr std::int64_t kStartGroup = 32;
+
 // Largest forced exponent whose size 2^p still fits a signed 32-bit integer.
 constexpr std::int32_t kMaxFFTPow2Size = 30;
 
@@ -141,8 +150,12 @@ bool FIR::Initialize(std::ostream& /*messages*/) {
     return true;
   }
   history_.assign(static_cast<std::size_t>(tapCount_), InitialValue);
-  if (fftMode_)
+  if (fftMode_) {
     InitializeFFT();
+  } else {
+    line_.resize(static_cast<std::size_t>(tapCount_ - 1 + kChunk + FirKernel::kPadding));
+    kernel_.Reserve(kChunk);
+  }
   ready_ = true;
   return true;
 }
@@ -192,11 +205,86 @@ void FIR::Run(std::ostream& messages) {
 }
 
 void FIR::RunBlock(double* samples, std::int64_t count, std::ostream& messages) {
-  for (std::int64_t i = 0; i < count; ++i) {
-    In = samples[i];
-    Run(messages);
-    samples[i] = Out;
+  if (!ready_ || fftMode_) {
+    for (std::int64_t i = 0; i < count; ++i) {
+      In = samples[i];
+      Run(messages);
+      samples[i] = Out;
+    }
+    return;
   }
+  while (count > 0) {
+    const std::int64_t n = std::min(count, kChunk);
+    FilterChunk(samples, n);
+    samples += n;
+    count -= n;
+  }
+}
+
+// REQUIRES: 1 <= count <= kChunk, direct form ready.
+void FIR::FilterChunk(double* samples, std::int64_t count) {
+  const double* x = LoadLine(samples, count);
+  std::int64_t done = 0;
+  if (InitialValue == 0.0)
+    done = FilterStart(x, samples, count);
+  if (done < count)
+    kernel_.Filter(Taps->data(), tapCount_, x + done, samples + done, count - done);
+  StoreHistory(count);
+  In = x[count - 1];
+  Out = samples[count - 1];
+  sampleCount_ += count;
+}
+
+// Lays out the K-1 newest history values, oldest first, then the inputs, then
+// zeros for the kernel's padding. Returns where the first input sits.
+double* FIR::LoadLine(const double* samples, std::int64_t count) {
+  const std::size_t write = static_cast<std::size_t>(historyWrite_);
+  // history_[write] is the oldest value, the one no output of this chunk uses.
+  double* line = line_.data();
+  line = std::copy(history_.begin() + static_cast<std::ptrdiff_t>(write) + 1, history_.end(), line);
+  line = std::copy(history_.begin(), history_.begin() + static_cast<std::ptrdiff_t>(write), line);
+  double* x = line;
+  line = std::copy(samples, samples + count, line);
+  std::fill(line, line + FirKernel::kPadding, 0.0);
+  return x;
+}
+
+// The outputs whose sum stops early (InitialValue 0 and fewer inputs so far
+// than taps). The kernel sums each group up to its first output's term
+// count; the later outputs of the group then add their remaining terms in the
+// same order. Returns how many outputs it produced.
+std::int64_t FIR::FilterStart(const double* x, double* samples, std::int64_t count) {
+  const double* h = Taps->data();
+  const std::int64_t k = tapCount_;
+  std::int64_t i = 0;
+  while (i < count && sampleCount_ + i + 1 < k) {
+    const std::int64_t group = std::min(kStartGroup, count - i);
+    const std::int64_t terms = sampleCount_ + i + 1;
+    kernel_.Filter(h, static_cast<std::int32_t>(terms), x + i, samples + i, group);
+    for (std::int64_t lane = 1; lane < group; ++lane) {
+      const std::int64_t j = i + lane;
+      const std::int64_t laneTerms = std::min(k, sampleCount_ + j + 1);
+      double sum = samples[j];
+      for (std::int64_t t = terms; t < laneTerms; ++t)
+        sum += x[j - t] * h[t];
+      samples[j] = sum;
+    }
+    i += group;
+  }
+  return i;
+}
+
+// The ring after `count` more inputs: its K newest values with the write
+// position just past the newest, as Run would have left it.
+void FIR::StoreHistory(std::int64_t count) {
+  const std::int64_t k = tapCount_;
+  const std::int64_t write = (historyWrite_ + count) % k;
+  // The K newest values start at line_[count - 1]; the oldest goes to `write`.
+  const double* newest = line_.data() + count - 1;
+  const std::ptrdiff_t tail = static_cast<std::ptrdiff_t>(k - write);
+  std::copy(newest, newest + tail, history_.begin() + static_cast<std::ptrdiff_t>(write));
+  std::copy(newest + tail, newest + k, history_.begin());
+  historyWrite_ = static_cast<std::int32_t>(write);
 }
 
 // Out = sum over k < K of h[k] * x[t-k], newest input first. With InitialValue

@@ -1,0 +1,55 @@
+// Block kernel of the direct-form FIR: computes many outputs of one filter at
+// once, SIMD across outputs, while summing every output exactly as the
+// per-sample loop does (0.0 plus each tap's product in increasing tap order,
+// a separate multiply and add per term), so its results are bit-identical to
+// that loop. The widest instruction set the processor offers is chosen at run
+// time, so one portable binary reaches AVX2 or AVX-512 where they exist.
+#ifndef NORVASK_DSP_FIRKERNEL_H_
+#define NORVASK_DSP_FIRKERNEL_H_
+
+#include <cstdint>
+#include <vector>
+
+namespace norvask {
+
+class FirKernel {
+ public:
+  enum class InstructionSet { kScalar, kAvx2, kAvx512 };
+
+  // The widest set that both this processor and the operating system support.
+  static InstructionSet Detect();
+  static bool Supported(InstructionSet set);
+  static const char* Name(InstructionSet set);
+
+  // Outputs past `count` that a call may compute and throw away: the vector
+  // paths work on whole blocks, so they read this many inputs beyond count.
+  static constexpr std::int64_t kPadding = 32;
+
+  // REQUIRES: Supported(set).
+  explicit FirKernel(InstructionSet set = Detect()) : set_(set) {}
+
+  InstructionSet instructionSet() const { return set_; }
+
+  // Sizes the scratch for calls of up to maxCount outputs. The only place
+  // that allocates; Filter never does.
+  void Reserve(std::int64_t maxCount);
+
+  // out[j] = sum over k < terms of h[k] * x[j - k], for j in [0, count).
+  // REQUIRES: terms >= 1; count <= the reserved count; x[-(terms - 1)] up to
+  // x[count + kPadding - 1] readable (the padded inputs only feed discarded
+  // outputs); out does not overlap x.
+  void Filter(const double* h, std::int32_t terms, const double* x, double* out,
+              std::int64_t count);
+
+ private:
+  double* AlignedWindows();
+
+  InstructionSet set_;
+  std::int64_t reserved_ = 0;
+  std::vector<double> windows_;  // one aligned row per window start
+  std::vector<double> sums_;     // padded outputs of the vector paths
+};
+
+}  // namespace norvask
+
+#endif  // NORVASK_DSP_FIRKERNEL_H_
