@@ -37,7 +37,8 @@ class BlockTrace {
 
   // Called at the top of Setup with whatever trace stream the owner passed.
   void Offer(TraceStream* trace) {
-    if (stream_ != nullptr || trace == nullptr || !trace->is_open()) return;
+    if (stream_ != nullptr || trace == nullptr || !trace->is_open())
+      return;
     *trace << kTracePrefix << "::" << blockName_ << "\n";
     trace->flush();
     stream_ = trace;
@@ -62,7 +63,8 @@ class OperationTrace {
       *trace << kTracePrefix << "::" << qualifiedName_ << "\n";
       trace->flush();
     }
-    if (calls_ < INT32_MAX) ++calls_;
+    if (calls_ < INT32_MAX)
+      ++calls_;
   }
 
   std::int32_t calls() const { return calls_; }

@@ -83,7 +83,6 @@ class FIR {
   // Run state, built by Initialize. `ready_` guards Run against a failed or
   // missing Setup/Initialize, so no index below is used unchecked.
   bool ready_ = false;
-  const double* taps_ = nullptr;
   std::vector<double> history_;
   std::int32_t historyWrite_ = 0;
   std::int64_t sampleCount_ = 0;
