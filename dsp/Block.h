@@ -59,10 +59,20 @@ class OperationTrace {
   explicit OperationTrace(const char* qualifiedName) : qualifiedName_(qualifiedName) {}
 
   void OnCall(TraceStream* trace) {
+    Announce(trace);
+    Count();
+  }
+
+  // The two halves of OnCall, for an operation that counts only the calls that
+  // succeed: it announces itself on entry and counts once it knows the outcome,
+  // so a failed first call leaves the line to be written again.
+  void Announce(TraceStream* trace) {
     if (calls_ == 0 && trace != nullptr && trace->is_open()) {
       *trace << kTracePrefix << "::" << qualifiedName_ << "\n";
       trace->flush();
     }
+  }
+  void Count() {
     if (calls_ < INT32_MAX)
       ++calls_;
   }

@@ -1,0 +1,82 @@
+#include "ami/Norvask.h"
+
+#include "data/StepResponseTable.h"
+
+namespace norvask {
+
+void buildStepResponseList(StepRespList& list) {
+  list.assign(kStepResponseColumns, std::vector<double>(kStepResponseRows, 0.0));
+  for (int k = 0; k < kStepResponseColumns; ++k) {
+    const double start = StepResponseTable[k];
+    for (int i = 0; i < kStepResponseRows; ++i) {
+      list[k][i] = StepResponseTable[kStepResponseColumns * i + k] - start;
+    }
+  }
+}
+
+// Empties the stream only when something was written, so the per-sample Run
+// does not touch the buffer in the usual case of no messages.
+void Norvask::ClearMessages() {
+  messageStream.clear();
+  if (messageStream.tellp() != std::streampos(0))
+    messageStream.str(std::string());
+}
+
+bool Norvask::Setup() {
+  ClearMessages();
+  unitImpulse.assign(1, 1.0);
+  StepRespIndex = txi;
+  ChannelImpulse = unitImpulse;
+  buildStepResponseList(StepResp_data_values);
+
+  equalizer_.ChannelImpulse = &ChannelImpulse;
+  equalizer_.BitRate = BitRate;
+  equalizer_.SamplesPerBit = SamplesPerBit;
+  equalizer_.StepRespIndex = StepRespIndex;
+  equalizer_.AdaptForLogicLevel = AdaptForLogicLevel;
+  equalizer_.Gain_dB = Gain_dB;
+  equalizer_.LogicLevel = LogicLevel;
+  equalizer_.AdaptStepRespIndex = AdaptStepRespIndex;
+  equalizer_.InterpolationType = InterpolationType;
+  equalizer_.OutputStepRespData = OutputStepRespData;
+  equalizer_.NumStepResp = kNumStepResponses;
+  equalizer_.StepResp_data_values = &StepResp_data_values;
+  equalizer_.SharedTimeAxis = 1;
+  return equalizer_.Setup(nullptr, messageStream);
+}
+
+bool Norvask::Initialize() {
+  ClearMessages();
+  return equalizer_.Initialize(messageStream);
+}
+
+bool Norvask::Run() {
+  ClearMessages();
+  equalizer_.In = In;
+  equalizer_.Run(messageStream);
+  Out = equalizer_.Out * OutputGain;
+  Time = equalizer_.Time;
+  return true;
+}
+
+bool Norvask::RunBlock(double* column, std::int64_t rows) {
+  ClearMessages();
+  if (rows <= 0)
+    return true;
+  In = column[rows - 1];
+  equalizer_.RunBlock(column, rows, messageStream);
+  for (std::int64_t r = 0; r < rows; ++r)
+    column[r] *= OutputGain;
+  Out = column[rows - 1];
+  Time = equalizer_.Time;
+  return true;
+}
+
+bool Norvask::Finalize() {
+  ClearMessages();
+  equalizer_.Finalize();
+  StepRespList().swap(StepResp_data_values);
+  return true;
+}
+
+}  // namespace norvask

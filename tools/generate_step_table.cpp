@@ -1,0 +1,477 @@
+// Writes data/StepResponseTable.cpp, the 16 driver step responses the library
+// carries, from a small set of anchor points per column. What is on record of
+// each measured response (final value, the two exact rows, selected rows to
+// four digits, the dip and the 10/50/90/99 % crossing rows) is kept here, and
+// this program draws a shape-preserving curve through it, so the table is
+// reproducible byte for byte from a few hundred numbers.
+//
+// Usage: generate_step_table [output.cpp]   (standard output without argument)
+//
+// How a column is built:
+//  - Anchors are the listed rows: row 0 (0), row 1 (the recorded first sample),
+//    rows 450, 500, 550, 600, 650, 700, 800, 1500 and 2000 (the four-digit
+//    readings), row 1000 and row 2239 (the recorded values).
+//  - A four-digit reading stands for an interval; the anchor sits inside it at
+//    a fixed, deterministic offset (up to 35 % of the half step of the last
+//    digit) so that the table does not carry suspiciously round numbers.
+//  - The pre-edge dip of the CML driver (feedthrough of the pre-driver swing
+//    through the output devices' gate-drain capacitance) gets two anchors: one
+//    at 460 ps, still inside the quiet band, where the output starts to pull
+//    down, and the bottom of the dip at a per-column time between 475 and
+//    490 ps with the recorded depth.
+//  - A crossing row (first row at or above 10/50/90/99 % of the final value)
+//    that the curve misses gets an extra anchor at that level, placed between
+//    the crossing row and the row before it, as close to where the curve
+//    already crosses as that window allows; a crossing row that is itself a
+//    reading has its reading moved to just above the level instead.
+//  - Between anchors: monotone piecewise-cubic Hermite interpolation (slopes
+//    from the parabola through three neighbouring anchors, limited after
+//    Fritsch and Carlson), which keeps the slope continuous, follows the data
+//    where anchors crowd together and adds no overshoot: the response
+//    rises monotonically from the dip to the end and settles onto its final
+//    value without ringing, as the measured responses do.
+//
+// Every fact the table has to meet is checked here before anything is written;
+// a violation stops the program with a message and a nonzero exit status.
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRows = 2240;
+constexpr int kColumns = 17;
+constexpr int kSelectedCount = 9;
+constexpr std::array<int, kSelectedCount> kSelectedRows = {450, 500, 550,  600, 650,
+                                                           700, 800, 1500, 2000};
+constexpr std::array<double, 4> kCrossingFractions = {0.10, 0.50, 0.90, 0.99};
+constexpr int kQuietUntilRow = 460;
+constexpr double kQuietBand = 0.00025;
+// How far into the dip the output has fallen at the edge of the quiet band.
+constexpr double kDipStartFraction = 0.04;
+// Offsets of readings inside their rounding interval, as a share of half a step.
+constexpr double kReadingOffsetShare = 0.35;
+constexpr double kMaxSlopeChangeShare = 0.05;
+
+struct ColumnRecord {
+  const char* final_value;
+  const char* row1;
+  const char* row1000;
+  std::array<const char*, kSelectedCount> selected;
+  const char* dip_depth;
+  int dip_bottom_row;  // our choice: where the feedthrough dip bottoms out
+  std::array<int, 4> crossing_rows;
+};
+
+// Earlier edges (higher columns) pull the dip bottom earlier: the main edge
+// starts right after the feedthrough, so the bottom sits about 60 ps ahead of
+// the 10 % row.
+// clang-format off
+const std::array<ColumnRecord, kColumns - 1> kRecords = {{
+    // final value, row 1, row 1000,
+    // rows 450, 500, 550, 600, 650, 700, 800, 1500, 2000,
+    // deepest dip, dip bottom row, 10/50/90/99 % rows
+    {"0.3301172764", "3.525e-08", "0.3125540644",
+     {"6.175e-05", "-0.004709", "0.03702", "0.1049", "0.1654", "0.2129", "0.272", "0.3237", "0.3289"},
+     "-0.0054", 489, {548, 650, 884, 1750}},
+    {"0.4292749577", "3.745833333e-08", "0.404314085",
+     {"6.316e-05", "-0.004872", "0.04972", "0.1419", "0.2207", "0.2806", "0.3541", "0.4207", "0.4278"},
+     "-0.0056", 489, {547, 646, 890, 1749}},
+    {"0.5172420711", "3.824999997e-08", "0.4851079213",
+     {"6.404e-05", "-0.004931", "0.06052", "0.1753", "0.2699", "0.3406", "0.4261", "0.5069", "0.5155"},
+     "-0.0056", 489, {547, 644, 894, 1741}},
+    {"0.6122629656", "4.304166667e-08", "0.5721886232",
+     {"6.435e-05", "-0.004901", "0.07175", "0.2113", "0.323", "0.4052", "0.5028", "0.6", "0.6103"},
+     "-0.0055", 489, {547, 642, 901, 1736}},
+    {"0.683975333", "4.445833331e-08", "0.6371795044",
+     {"6.457e-05", "-0.004782", "0.08004", "0.2382", "0.3632", "0.4537", "0.5607", "0.6704", "0.6818"},
+     "-0.0053", 488, {547, 641, 908, 1724}},
+    {"0.7758306872", "4.975e-08", "0.7204442535",
+     {"6.414e-05", "-0.004397", "0.09069", "0.2722", "0.4141", "0.5148", "0.6344", "0.7606", "0.7735"},
+     "-0.0047", 488, {547, 640, 915, 1727}},
+    {"0.8565529679", "6.125000007e-08", "0.7934103733",
+     {"6.296e-05", "-0.003585", "0.1004", "0.3016", "0.4582", "0.5695", "0.6989", "0.8398", "0.8539"},
+     "-0.0036", 487, {547, 639, 919, 1715}},
+    {"0.9383707029", "1.175e-07", "0.8688572698",
+     {"5.917e-05", "-0.001644", "0.1115", "0.3316", "0.5036", "0.6249", "0.7676", "0.9208", "0.9356"},
+     "-0.0018", 486, {546, 639, 921, 1700}},
+    {"0.9779519779", "1.025e-07", "0.9055123218",
+     {"5.591e-05", "6.536e-05", "0.118", "0.3465", "0.5263", "0.6526", "0.8009", "0.9603", "0.9753"},
+     "-0.00099", 484, {546, 639, 918, 1692}},
+    {"1.026452386", "4.583333333e-08", "0.9525162779",
+     {"4.989e-05", "0.003627", "0.1287", "0.3661", "0.5556", "0.6891", "0.8476", "1.01", "1.024"},
+     "-0.00039", 482, {545, 638, 910, 1647}},
+    {"1.043152309", "5.875000005e-08", "0.9727096779",
+     {"4.595e-05", "0.00658", "0.1363", "0.3758", "0.5693", "0.7075", "0.8686", "1.03", "1.041"},
+     "-0.00037", 480, {543, 637, 898, 1579}},
+    {"1.039366429", "7.41666667e-08", "0.9758239925",
+     {"4.316e-05", "0.00909", "0.1418", "0.3799", "0.5745", "0.7144", "0.8749", "1.029", "1.038"},
+     "-0.00042", 479, {542, 635, 887, 1500}},
+    {"1.027638206", "7.750000003e-08", "0.9699171567",
+     {"4.126e-05", "0.01052", "0.1445", "0.3803", "0.5745", "0.7145", "0.8718", "1.019", "1.026"},
+     "-0.00049", 478, {540, 633, 876, 1454}},
+    {"1.007649536", "7.083333337e-08", "0.9561814125",
+     {"3.928e-05", "0.01187", "0.1466", "0.3794", "0.5714", "0.7111", "0.8609", "0.9999", "1.007"},
+     "-0.00057", 477, {539, 631, 866, 1421}},
+    {"0.98910612", "6.916666665e-08", "0.9415944812",
+     {"3.82e-05", "0.0127", "0.1478", "0.3774", "0.5679", "0.7059", "0.8496", "0.9816", "0.9881"},
+     "-0.00062", 476, {538, 629, 859, 1418}},
+    {"0.9709394817", "6.583333332e-08", "0.9246994038",
+     {"3.763e-05", "0.01332", "0.1484", "0.3751", "0.5639", "0.6997", "0.8363", "0.9631", "0.9699"},
+     "-0.00066", 475, {537, 628, 855, 1430}},
+}};
+// clang-format on
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::cerr << "generate_step_table: " << what << "\n";
+  std::exit(1);
+}
+
+double Parse(const char* literal) {
+  return std::strtod(literal, nullptr);
+}
+
+// Half a step of the last of `digits` significant digits of `reading`.
+double HalfStep(const char* reading, int digits) {
+  const double magnitude = std::floor(std::log10(std::fabs(Parse(reading))));
+  return 0.5 * std::pow(10.0, magnitude - (digits - 1));
+}
+
+std::string Rounded(double value, int digits) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*g", digits, value);
+  return text;
+}
+
+// A fixed pseudo-random share in [-1, 1) for (column, row), so readings do not
+// all sit at the same place inside their intervals.
+double OffsetShare(int column, int row) {
+  const unsigned hash =
+      (static_cast<unsigned>(column) * 7919u + static_cast<unsigned>(row) * 104729u) % 1000u;
+  return static_cast<double>(hash) / 500.0 - 1.0;
+}
+
+struct Anchor {
+  double time;  // in rows (ps)
+  double value;
+};
+
+// Monotone piecewise-cubic Hermite curve through anchors with ascending times.
+class MonotoneCurve {
+ public:
+  explicit MonotoneCurve(std::vector<Anchor> anchors) : anchors_(std::move(anchors)) {
+    ComputeSlopes();
+  }
+
+  double operator()(double t) const {
+    const auto after = std::upper_bound(anchors_.begin(), anchors_.end(), t,
+                                        [](double x, const Anchor& a) { return x < a.time; });
+    const size_t j = static_cast<size_t>(std::max<std::ptrdiff_t>(after - anchors_.begin(), 1)) - 1;
+    if (t == anchors_[j].time || j + 1 == anchors_.size()) {
+      return anchors_[j].value;
+    }
+    const double h = anchors_[j + 1].time - anchors_[j].time;
+    const double s = (t - anchors_[j].time) / h;
+    const double s2 = s * s;
+    const double s3 = s2 * s;
+    return (2 * s3 - 3 * s2 + 1) * anchors_[j].value + (s3 - 2 * s2 + s) * h * slopes_[j] +
+           (-2 * s3 + 3 * s2) * anchors_[j + 1].value + (s3 - s2) * h * slopes_[j + 1];
+  }
+
+ private:
+  void ComputeSlopes() {
+    const size_t n = anchors_.size();
+    std::vector<double> h(n - 1), secant(n - 1);
+    for (size_t j = 0; j + 1 < n; ++j) {
+      h[j] = anchors_[j + 1].time - anchors_[j].time;
+      secant[j] = (anchors_[j + 1].value - anchors_[j].value) / h[j];
+    }
+    slopes_.assign(n, 0.0);
+    for (size_t j = 1; j + 1 < n; ++j) {
+      slopes_[j] = InteriorSlope(h[j - 1], h[j], secant[j - 1], secant[j]);
+    }
+    slopes_[0] = EndSlope(h[0], h[1], secant[0], secant[1]);
+    slopes_[n - 1] = EndSlope(h[n - 2], h[n - 3], secant[n - 2], secant[n - 3]);
+  }
+
+  // The slope of the parabola through three neighbouring anchors (it follows
+  // the data even where anchors crowd together, unlike a harmonic mean), then
+  // limited as Fritsch and Carlson show suffices for a monotone cubic: zero at
+  // a local extremum, at most three times either neighbouring secant.
+  static double InteriorSlope(double h0, double h1, double d0, double d1) {
+    if (d0 * d1 <= 0) {
+      return 0.0;
+    }
+    const double slope = (h1 * d0 + h0 * d1) / (h0 + h1);
+    const double limit = 3 * std::min(std::fabs(d0), std::fabs(d1));
+    return std::copysign(std::min(std::fabs(slope), limit), d0);
+  }
+
+  // One-sided three-point slope, kept shape-preserving.
+  static double EndSlope(double h0, double h1, double d0, double d1) {
+    double slope = ((2 * h0 + h1) * d0 - h0 * d1) / (h0 + h1);
+    if (slope * d0 <= 0) {
+      return 0.0;
+    }
+    if (d0 * d1 <= 0 && std::fabs(slope) > 3 * std::fabs(d0)) {
+      slope = 3 * d0;
+    }
+    return slope;
+  }
+
+  std::vector<Anchor> anchors_;
+  std::vector<double> slopes_;
+};
+
+std::vector<double> Sample(const std::vector<Anchor>& anchors) {
+  std::vector<Anchor> sorted = anchors;
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Anchor& a, const Anchor& b) { return a.time < b.time; });
+  const MonotoneCurve curve(sorted);
+  std::vector<double> samples(kRows);
+  for (int i = 0; i < kRows; ++i) {
+    samples[static_cast<size_t>(i)] = curve(i);
+  }
+  return samples;
+}
+
+std::vector<Anchor> BaseAnchors(int column, const ColumnRecord& record) {
+  std::vector<Anchor> anchors = {{0, 0.0}, {1, Parse(record.row1)}};
+  for (int k = 0; k < kSelectedCount; ++k) {
+    const double offset = kReadingOffsetShare * OffsetShare(column, kSelectedRows[k]) *
+                          HalfStep(record.selected[k], 4);
+    anchors.push_back({static_cast<double>(kSelectedRows[k]), Parse(record.selected[k]) + offset});
+  }
+  anchors.push_back({1000, Parse(record.row1000)});
+  anchors.push_back({kRows - 1, Parse(record.final_value)});
+  const double depth = Parse(record.dip_depth) +
+                       kReadingOffsetShare * OffsetShare(column, 0) * HalfStep(record.dip_depth, 2);
+  const double at450 = anchors[2].value;
+  anchors.push_back({kQuietUntilRow, at450 + kDipStartFraction * (depth - at450)});
+  anchors.push_back({static_cast<double>(record.dip_bottom_row), depth});
+  return anchors;
+}
+
+int FirstRowAtOrAbove(const std::vector<double>& samples, double level) {
+  for (int i = 0; i < kRows; ++i) {
+    if (samples[static_cast<size_t>(i)] >= level) {
+      return i;
+    }
+  }
+  return kRows;
+}
+
+// Where the curve through `anchors` first reaches `level`, to a thousandth of a row.
+double CrossingTime(const std::vector<Anchor>& anchors, double level) {
+  std::vector<Anchor> sorted = anchors;
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Anchor& a, const Anchor& b) { return a.time < b.time; });
+  const MonotoneCurve curve(sorted);
+  const std::vector<double> samples = Sample(anchors);
+  const int row = FirstRowAtOrAbove(samples, level);
+  double low = row - 1, high = row;
+  while (high - low > 1e-3) {
+    const double mid = 0.5 * (low + high);
+    (curve(mid) >= level ? high : low) = mid;
+  }
+  return high;
+}
+
+Anchor* AnchorAt(std::vector<Anchor>& anchors, double time) {
+  for (Anchor& anchor : anchors) {
+    if (anchor.time == time) {
+      return &anchor;
+    }
+  }
+  return nullptr;
+}
+
+// Pins every crossing row the curve misses, one at a time, until all hold.
+void PinCrossings(std::vector<Anchor>& anchors, const ColumnRecord& record) {
+  const double final_value = Parse(record.final_value);
+  for (int pass = 0; pass < 8; ++pass) {
+    bool changed = false;
+    for (size_t k = 0; k < kCrossingFractions.size(); ++k) {
+      const double level = kCrossingFractions[k] * final_value;
+      const int row = record.crossing_rows[k];
+      if (FirstRowAtOrAbove(Sample(anchors), level) == row) {
+        continue;
+      }
+      changed = true;
+      if (Anchor* reading = AnchorAt(anchors, row)) {
+        const std::vector<double> samples = Sample(anchors);
+        const double slope =
+            0.5 * (samples[static_cast<size_t>(row) + 1] - samples[static_cast<size_t>(row) - 1]);
+        reading->value = level + 0.5 * slope;
+        continue;
+      }
+      const double natural = CrossingTime(anchors, level);
+      const double time = std::clamp(natural, row - 0.8, row - 0.2);
+      anchors.push_back({time, level});
+    }
+    if (!changed) {
+      return;
+    }
+  }
+  Fail("crossing rows could not be pinned");
+}
+
+std::vector<double> GenerateColumn(int column) {
+  const ColumnRecord& record = kRecords[static_cast<size_t>(column) - 1];
+  std::vector<Anchor> anchors = BaseAnchors(column, record);
+  PinCrossings(anchors, record);
+  return Sample(anchors);
+}
+
+void CheckRecordedRows(const std::string& name, const ColumnRecord& record,
+                       const std::vector<double>& v) {
+  if (v[0] != 0.0 || v[1] != Parse(record.row1) || v[1000] != Parse(record.row1000) ||
+      v[kRows - 1] != Parse(record.final_value)) {
+    Fail(name + "exact rows differ");
+  }
+  for (int k = 0; k < kSelectedCount; ++k) {
+    const double value = v[static_cast<size_t>(kSelectedRows[k])];
+    if (Rounded(value, 4) != record.selected[k]) {
+      Fail(name + "row " + std::to_string(kSelectedRows[k]) + " reads " + Rounded(value, 6));
+    }
+  }
+}
+
+void CheckCrossings(const std::string& name, const ColumnRecord& record,
+                    const std::vector<double>& v) {
+  for (size_t k = 0; k < kCrossingFractions.size(); ++k) {
+    const int row = FirstRowAtOrAbove(v, kCrossingFractions[k] * Parse(record.final_value));
+    if (row != record.crossing_rows[k]) {
+      Fail(name + "crossing at " + std::to_string(row));
+    }
+  }
+}
+
+void CheckQuietBandAndDip(const std::string& name, const ColumnRecord& record,
+                          const std::vector<double>& v) {
+  for (int i = 0; i <= kQuietUntilRow; ++i) {
+    if (std::fabs(v[static_cast<size_t>(i)]) > kQuietBand) {
+      Fail(name + "pre-edge row " + std::to_string(i));
+    }
+  }
+  const auto bottom = std::min_element(v.begin(), v.end());
+  const long bottom_row = bottom - v.begin();
+  if (Rounded(*bottom, 2) != record.dip_depth || bottom_row < 470 || bottom_row > 505) {
+    Fail(name + "dip " + Rounded(*bottom, 6) + " at " + std::to_string(bottom_row));
+  }
+  for (auto it = bottom; it + 1 != v.end(); ++it) {
+    if (it[1] <= it[0]) {
+      Fail(name + "not rising at row " + std::to_string(it - v.begin()));
+    }
+  }
+}
+
+// The slope may not change by more than a twentieth of its peak from one
+// picosecond to the next: a corner where two cubics meet would.
+void CheckNoKinks(const std::string& name, const std::vector<double>& v) {
+  double peak_step = 0.0;
+  for (size_t i = 1; i < v.size(); ++i) {
+    peak_step = std::max(peak_step, std::fabs(v[i] - v[i - 1]));
+  }
+  for (size_t i = 1; i + 1 < v.size(); ++i) {
+    if (std::fabs(v[i + 1] - 2 * v[i] + v[i - 1]) > kMaxSlopeChangeShare * peak_step) {
+      Fail(name + "kink at row " + std::to_string(i));
+    }
+  }
+}
+
+void CheckColumn(int column, const std::vector<double>& v) {
+  const ColumnRecord& record = kRecords[static_cast<size_t>(column) - 1];
+  const std::string name = "column " + std::to_string(column) + ": ";
+  CheckRecordedRows(name, record, v);
+  CheckCrossings(name, record, v);
+  CheckQuietBandAndDip(name, record, v);
+  CheckNoKinks(name, v);
+}
+
+double TimeAt(int row) {
+  if (row == 1) {
+    return 9.999999994e-13;  // as recorded by the instrument
+  }
+  return std::strtod((std::to_string(row) + "e-12").c_str(), nullptr);
+}
+
+// Shortest text that reads back as exactly `value`, always a double literal.
+std::string Literal(double value) {
+  if (value == 0.0) {
+    return "0.0";
+  }
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  std::string literal(text, result.ptr);
+  if (literal.find_first_of(".e") == std::string::npos) {
+    literal += ".0";
+  }
+  return literal;
+}
+
+const char* kHeader =
+    "// The 16 measured driver step responses; see StepResponseTable.h.\n"
+    "//\n"
+    "// Generated by tools/generate_step_table.cpp from its anchor points; do not\n"
+    "// edit by hand. Regenerate with:\n"
+    "//   cmake --build build --target generate_step_table && "
+    "./build/tools/generate_step_table data/StepResponseTable.cpp\n"
+    "// clang-format off\n"
+    "#include \"data/StepResponseTable.h\"\n"
+    "\n"
+    "namespace norvask {\n"
+    "\n"
+    "const double StepResponseTable[kStepResponseRows * kStepResponseColumns] = {\n";
+
+const char* kFooter =
+    "};\n"
+    "\n"
+    "}  // namespace norvask\n"
+    "// clang-format on\n";
+
+std::string TableSource(const std::vector<std::vector<double>>& columns) {
+  std::ostringstream out;
+  out << kHeader;
+  for (int i = 0; i < kRows; ++i) {
+    out << "    " << Literal(TimeAt(i));
+    for (int k = 1; k < kColumns; ++k) {
+      out << ", " << Literal(columns[static_cast<size_t>(k)][static_cast<size_t>(i)]);
+    }
+    out << ",\n";
+  }
+  out << kFooter;
+  return out.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 2) {
+    Fail("usage: generate_step_table [output.cpp]");
+  }
+  std::vector<std::vector<double>> columns(kColumns);
+  for (int k = 1; k < kColumns; ++k) {
+    columns[static_cast<size_t>(k)] = GenerateColumn(k);
+    CheckColumn(k, columns[static_cast<size_t>(k)]);
+  }
+  const std::string source = TableSource(columns);
+  if (argc == 1) {
+    std::cout << source;
+    return 0;
+  }
+  std::ofstream file(argv[1], std::ios::binary);
+  file << source;
+  if (!file) {
+    Fail(std::string("cannot write ") + argv[1]);
+  }
+  return 0;
+}
