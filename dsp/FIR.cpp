@@ -18,11 +18,6 @@ constexpr std::int32_t kInverseFFT = 0;
 // kernel's windows take 64 bytes per sample) while a call still amortises the
 // copies in and out of the linear history.
 constexpr std::int64_t kChunk = 2048;
-// Near the start (InitialValue 0) every output has one term more than the one
-// before; the kernel sums a group of this many up to the first one's count
-// and the rest of each output's terms follow one by one.
-constexpr std::int64_t kStartGroup = 32;
-
 // Largest forced exponent whose size 2^p still fits a signed 32-bit integer.
 constexpr std::int32_t kMaxFFTPow2Size = 30;
 
@@ -224,11 +219,11 @@ void FIR::RunBlock(double* samples, std::int64_t count, std::ostream& messages) 
 // REQUIRES: 1 <= count <= kChunk, direct form ready.
 void FIR::FilterChunk(double* samples, std::int64_t count) {
   const double* x = LoadLine(samples, count);
-  std::int64_t done = 0;
-  if (InitialValue == 0.0)
-    done = FilterStart(x, samples, count);
-  if (done < count)
-    kernel_.Filter(Taps->data(), tapCount_, x + done, samples + done, count - done);
+  // With InitialValue 0 output s stops after s + 1 terms, as Run's does.
+  std::int32_t start = tapCount_;
+  if (InitialValue == 0.0 && sampleCount_ + 1 < tapCount_)
+    start = static_cast<std::int32_t>(sampleCount_ + 1);
+  kernel_.Filter(Taps->data(), tapCount_, start, x, samples, count);
   StoreHistory(count);
   In = x[count - 1];
   Out = samples[count - 1];
@@ -247,31 +242,6 @@ double* FIR::LoadLine(const double* samples, std::int64_t count) {
   line = std::copy(samples, samples + count, line);
   std::fill(line, line + FirKernel::kPadding, 0.0);
   return x;
-}
-
-// The outputs whose sum stops early (InitialValue 0 and fewer inputs so far
-// than taps). The kernel sums each group up to its first output's term
-// count; the later outputs of the group then add their remaining terms in the
-// same order. Returns how many outputs it produced.
-std::int64_t FIR::FilterStart(const double* x, double* samples, std::int64_t count) {
-  const double* h = Taps->data();
-  const std::int64_t k = tapCount_;
-  std::int64_t i = 0;
-  while (i < count && sampleCount_ + i + 1 < k) {
-    const std::int64_t group = std::min(kStartGroup, count - i);
-    const std::int64_t terms = sampleCount_ + i + 1;
-    kernel_.Filter(h, static_cast<std::int32_t>(terms), x + i, samples + i, group);
-    for (std::int64_t lane = 1; lane < group; ++lane) {
-      const std::int64_t j = i + lane;
-      const std::int64_t laneTerms = std::min(k, sampleCount_ + j + 1);
-      double sum = samples[j];
-      for (std::int64_t t = terms; t < laneTerms; ++t)
-        sum += x[j - t] * h[t];
-      samples[j] = sum;
-    }
-    i += group;
-  }
-  return i;
 }
 
 // The ring after `count` more inputs: its K newest values with the write

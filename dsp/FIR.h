@@ -63,7 +63,6 @@ class FIR {
   void RunDirect();
   void FilterChunk(double* samples, std::int64_t count);
   double* LoadLine(const double* samples, std::int64_t count);
-  std::int64_t FilterStart(const double* x, double* samples, std::int64_t count);
   void StoreHistory(std::int64_t count);
   void RunFFT(std::ostream& messages);
   void ProcessBlock(std::ostream& messages);

@@ -24,12 +24,19 @@ constexpr std::int32_t kTile = 1024;
 constexpr std::int64_t kMaxWidth = 8;
 constexpr std::size_t kRowAlignment = 64;
 
+// Terms of output j: the first output has `start`, each later one one more,
+// up to `terms`.
+std::int32_t TermsOf(std::int64_t j, std::int32_t terms, std::int32_t start) {
+  return static_cast<std::int32_t>(std::min<std::int64_t>(terms, start + j));
+}
+
 // The plain loop, in the per-sample filter's order.
-void FilterScalar(const double* h, std::int32_t terms, const double* x, double* out,
-                  std::int64_t count) {
+void FilterScalar(const double* h, std::int32_t terms, std::int32_t start, const double* x,
+                  double* out, std::int64_t count) {
   for (std::int64_t j = 0; j < count; ++j) {
+    const std::int32_t n = TermsOf(j, terms, start);
     double sum = 0.0;
-    for (std::int32_t k = 0; k < terms; ++k)
+    for (std::int32_t k = 0; k < n; ++k)
       sum += x[j - k] * h[k];
     out[j] = sum;
   }
@@ -57,18 +64,29 @@ __attribute__((always_inline)) inline void ExpandWindows(const double* x, std::i
   }
 }
 
-// A accumulators of W outputs each, held in registers over taps [k0, k1).
-// `windowRow` is the row of the window that starts at the block's first
-// output; tap k shifts it back by k rows.
+__attribute__((always_inline)) inline void Iota(Vec8& v) {
+  v = Vec8{0, 1, 2, 3, 4, 5, 6, 7};
+}
+__attribute__((always_inline)) inline void Iota(Vec4& v) {
+  v = Vec4{0, 1, 2, 3};
+}
+
+// A accumulators of W outputs each (outputs j0 ..), held in registers over
+// taps [k0, k1). Taps below kFull go to every output; from kFull on only to
+// the outputs whose own term count reaches the tap (the start region), the
+// others keep their sum through a blend, which is exact. `windowRow` is the
+// row of the window that starts at the block's first output; tap k shifts it
+// back by k rows.
 template <typename V, int W, int A>
 __attribute__((always_inline)) inline void AccumulateBlock(const double* h, std::int32_t k0,
-                                                           std::int32_t k1, const double* windowRow,
-                                                           double* sums) {
+                                                           std::int32_t kFull, std::int32_t k1,
+                                                           std::int64_t j0, std::int32_t start,
+                                                           const double* windowRow, double* sums) {
   // Every sum starts from +0.0, as the per-sample loop's does.
   V acc[A] = {};
   if (k0 > 0)
     std::memcpy(acc, sums, sizeof acc);
-  for (std::int32_t k = k0; k < k1; ++k) {
+  for (std::int32_t k = k0; k < kFull; ++k) {
     // A vector times a scalar broadcasts the scalar as it is (no arithmetic
     // that could turn -0.0 into +0.0).
     const double tap = h[k];
@@ -81,17 +99,51 @@ __attribute__((always_inline)) inline void AccumulateBlock(const double* h, std:
       acc[a] = acc[a] + product;
     }
   }
+  if (kFull < k1) {
+    V lanes;
+    Iota(lanes);
+    lanes = lanes + static_cast<double>(j0);
+    for (std::int32_t k = kFull; k < k1; ++k) {
+      const double tap = h[k];
+      const double* row = windowRow - static_cast<std::ptrdiff_t>(k) * W;
+      // Output j sums start + j terms, so it takes tap k while j > k - start.
+      const double lastWithout = static_cast<double>(k) - start;
+      for (int a = 0; a < A; ++a) {
+        V window;
+        std::memcpy(&window, row + a * W * W, sizeof window);
+        const V product = window * tap;
+        const auto takes = (lanes + static_cast<double>(a * W)) > lastWithout;
+        acc[a] = takes ? acc[a] + product : acc[a];
+      }
+    }
+  }
 #pragma GCC unroll 16
   for (int a = 0; a < A; ++a)
     std::memcpy(sums + a * W, &acc[a], sizeof(V));
+}
+
+// One block of B outputs from j0 over the pass [k0, k1): its first output's
+// term count bounds the taps every output takes, its last one's the taps any
+// output takes. A block with nothing in this pass keeps its partial sums.
+template <typename V, int W, int A>
+__attribute__((always_inline)) inline void PassBlock(const double* h, std::int32_t terms,
+                                                     std::int32_t start, std::int32_t k0,
+                                                     std::int32_t k1, std::int64_t j0,
+                                                     const double* rowOfZero, double* sums) {
+  const std::int32_t kFull = std::max(k0, std::min(k1, TermsOf(j0, terms, start)));
+  const std::int32_t kEnd = std::min(k1, TermsOf(j0 + W * A - 1, terms, start));
+  if (k0 > 0 && kEnd <= k0)
+    return;
+  AccumulateBlock<V, W, A>(h, k0, kFull, kEnd, j0, start, rowOfZero + j0 * W, sums + j0);
 }
 
 // Taps in passes of kTile, outputs in blocks of W * kBulk, the rest in blocks
 // of W * kTail. REQUIRES: padded a multiple of W * kTail.
 template <typename V, int W, int kBulk, int kTail>
 __attribute__((always_inline)) inline void FilterPasses(const double* h, std::int32_t terms,
-                                                        const double* x, double* sums,
-                                                        std::int64_t padded, double* rows) {
+                                                        std::int32_t start, const double* x,
+                                                        double* sums, std::int64_t padded,
+                                                        double* rows) {
   for (std::int32_t k0 = 0; k0 < terms; k0 += kTile) {
     const std::int32_t k1 = std::min(terms, k0 + kTile);
     const std::int64_t first = -(static_cast<std::int64_t>(k1) - 1);
@@ -100,23 +152,24 @@ __attribute__((always_inline)) inline void FilterPasses(const double* h, std::in
     const double* rowOfZero = rows - first * W;
     std::int64_t j = 0;
     for (; j + W * kBulk <= padded; j += W * kBulk)
-      AccumulateBlock<V, W, kBulk>(h, k0, k1, rowOfZero + j * W, sums + j);
+      PassBlock<V, W, kBulk>(h, terms, start, k0, k1, j, rowOfZero, sums);
     for (; j < padded; j += W * kTail)
-      AccumulateBlock<V, W, kTail>(h, k0, k1, rowOfZero + j * W, sums + j);
+      PassBlock<V, W, kTail>(h, terms, start, k0, k1, j, rowOfZero, sums);
   }
 }
 
 // 16 accumulators plus the tap leave AVX-512's 32 registers room; AVX2 has 16.
 __attribute__((target("avx512f"))) void FilterAvx512(const double* h, std::int32_t terms,
-                                                     const double* x, double* sums,
-                                                     std::int64_t padded, double* rows) {
-  FilterPasses<Vec8, 8, 16, 4>(h, terms, x, sums, padded, rows);
+                                                     std::int32_t start, const double* x,
+                                                     double* sums, std::int64_t padded,
+                                                     double* rows) {
+  FilterPasses<Vec8, 8, 16, 4>(h, terms, start, x, sums, padded, rows);
 }
 
 __attribute__((target("avx2"))) void FilterAvx2(const double* h, std::int32_t terms,
-                                                const double* x, double* sums, std::int64_t padded,
-                                                double* rows) {
-  FilterPasses<Vec4, 4, 8, 8>(h, terms, x, sums, padded, rows);
+                                                std::int32_t start, const double* x, double* sums,
+                                                std::int64_t padded, double* rows) {
+  FilterPasses<Vec4, 4, 8, 8>(h, terms, start, x, sums, padded, rows);
 }
 
 #endif  // NORVASK_X86_VECTOR_PATHS
@@ -180,23 +233,24 @@ double* FirKernel::AlignedWindows() {
   return static_cast<double*>(std::align(kRowAlignment, sizeof(double), start, space));
 }
 
-void FirKernel::Filter(const double* h, std::int32_t terms, const double* x, double* out,
-                       std::int64_t count) {
+void FirKernel::Filter(const double* h, std::int32_t terms, std::int32_t start, const double* x,
+                       double* out, std::int64_t count) {
   if (count <= 0)
     return;
+  start = std::min(start, terms);
 #if NORVASK_X86_VECTOR_PATHS
   if (set_ != InstructionSet::kScalar) {
     const std::int64_t padded = (count + kPadding - 1) / kPadding * kPadding;
     if (set_ == InstructionSet::kAvx512) {
-      FilterAvx512(h, terms, x, sums_.data(), padded, AlignedWindows());
+      FilterAvx512(h, terms, start, x, sums_.data(), padded, AlignedWindows());
     } else {
-      FilterAvx2(h, terms, x, sums_.data(), padded, AlignedWindows());
+      FilterAvx2(h, terms, start, x, sums_.data(), padded, AlignedWindows());
     }
     std::copy(sums_.data(), sums_.data() + count, out);
     return;
   }
 #endif
-  FilterScalar(h, terms, x, out, count);
+  FilterScalar(h, terms, start, x, out, count);
 }
 
 }  // namespace norvask

@@ -34,11 +34,15 @@ class FirKernel {
   // that allocates; Filter never does.
   void Reserve(std::int64_t maxCount);
 
-  // out[j] = sum over k < terms of h[k] * x[j - k], for j in [0, count).
-  // REQUIRES: terms >= 1; count <= the reserved count; x[-(terms - 1)] up to
-  // x[count + kPadding - 1] readable (the padded inputs only feed discarded
-  // outputs); out does not overlap x.
-  void Filter(const double* h, std::int32_t terms, const double* x, double* out,
+  // out[j] = sum over k < n(j) of h[k] * x[j - k], for j in [0, count), where
+  // n(j) = min(terms, start + j): the first output sums `start` terms and each
+  // later one one more, as near the start of a filter whose history before
+  // the first input counts as absent; start >= terms gives every output all.
+  // REQUIRES: 1 <= start, 1 <= terms; count <= the reserved count;
+  // x[-(terms - 1)] up to x[count + kPadding - 1] readable (the padded inputs
+  // only feed discarded outputs, the reach before x[-(start - 1)] only
+  // outputs that skip it); out does not overlap x.
+  void Filter(const double* h, std::int32_t terms, std::int32_t start, const double* x, double* out,
               std::int64_t count);
 
  private:

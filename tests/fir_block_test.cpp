@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -198,7 +199,8 @@ TEST(FirBlockTest, TrailingZeroTapsAndOtherModes) {
   EXPECT_EQ(column, (Samples{0.0, 0.0}));
 }
 
-// Every instruction set this processor offers, against the plain sum.
+// Every instruction set this processor offers, against the plain sum, with
+// and without the start region where each output sums one term more.
 TEST(FirKernelTest, EverySupportedSetMatchesThePlainSum) {
   std::mt19937_64 rng(11);
   for (auto set : {FirKernel::InstructionSet::kScalar, FirKernel::InstructionSet::kAvx2,
@@ -207,25 +209,31 @@ TEST(FirKernelTest, EverySupportedSetMatchesThePlainSum) {
       continue;
     FirKernel kernel(set);
     kernel.Reserve(1500);
-    for (std::int32_t terms : {1, 2, 9, 511, 512, 513, 1200}) {
-      for (std::int64_t count : {1, 31, 32, 33, 127, 128, 129, 1500}) {
-        Samples line = RandomSamples(static_cast<std::size_t>(terms + count + 40), rng);
-        line[static_cast<std::size_t>(terms)] = kNaN;
-        Samples h = RandomSamples(static_cast<std::size_t>(terms), rng);
-        const double* x = line.data() + terms - 1;
-        Samples expected(static_cast<std::size_t>(count));
-        for (std::int64_t j = 0; j < count; ++j) {
-          double sum = 0.0;
-          for (std::int32_t k = 0; k < terms; ++k) {
-            const double product = h[static_cast<std::size_t>(k)] * x[j - k];
-            sum = sum + product;
+    for (std::int32_t terms : {1, 2, 9, 511, 1023, 1024, 1025, 2100}) {
+      for (std::int32_t start : {terms, 1, 7, terms / 2 + 1}) {
+        for (std::int64_t count : {1, 31, 32, 33, 127, 128, 129, 1500}) {
+          // Infinity and NaN where only outputs that skip them would reach.
+          Samples line = RandomSamples(static_cast<std::size_t>(terms + count + 40), rng);
+          line[0] = kInf;
+          line[static_cast<std::size_t>(terms - std::min(start, terms))] = kNaN;
+          Samples h = RandomSamples(static_cast<std::size_t>(terms), rng);
+          h.back() = kInf;
+          const double* x = line.data() + terms - 1;
+          Samples expected(static_cast<std::size_t>(count));
+          for (std::int64_t j = 0; j < count; ++j) {
+            const std::int64_t n = std::min<std::int64_t>(terms, start + j);
+            double sum = 0.0;
+            for (std::int64_t k = 0; k < n; ++k) {
+              const double product = h[static_cast<std::size_t>(k)] * x[j - k];
+              sum = sum + product;
+            }
+            expected[static_cast<std::size_t>(j)] = sum;
           }
-          expected[static_cast<std::size_t>(j)] = sum;
+          Samples actual(static_cast<std::size_t>(count));
+          kernel.Filter(h.data(), terms, start, x, actual.data(), count);
+          EXPECT_TRUE(SameBits(expected, actual)) << FirKernel::Name(set) << ", terms " << terms
+                                                  << ", start " << start << ", count " << count;
         }
-        Samples actual(static_cast<std::size_t>(count));
-        kernel.Filter(h.data(), terms, x, actual.data(), count);
-        EXPECT_TRUE(SameBits(expected, actual))
-            << FirKernel::Name(set) << ", terms " << terms << ", count " << count;
       }
     }
   }
