@@ -215,6 +215,18 @@ const char* FirKernel::Name(InstructionSet set) {
   return "unknown";
 }
 
+FirKernel& FirKernel::operator=(const FirKernel& other) {
+  if (this != &other) {
+    set_ = other.set_;
+    reserved_ = 0;
+    windowStorage_.reset();
+    windows_ = nullptr;
+    sums_.reset();
+    Reserve(other.reserved_);
+  }
+  return *this;
+}
+
 void FirKernel::Reserve(std::int64_t maxCount) {
   if (maxCount <= reserved_)
     return;
@@ -222,15 +234,13 @@ void FirKernel::Reserve(std::int64_t maxCount) {
   if (set_ == InstructionSet::kScalar)
     return;
   const std::int64_t padded = maxCount + kPadding;
-  sums_.resize(static_cast<std::size_t>(padded));
-  const std::int64_t rows = padded + kTile;
-  windows_.resize(static_cast<std::size_t>(rows * kMaxWidth + kRowAlignment / sizeof(double)));
-}
-
-double* FirKernel::AlignedWindows() {
-  void* start = windows_.data();
-  std::size_t space = windows_.size() * sizeof(double);
-  return static_cast<double*>(std::align(kRowAlignment, sizeof(double), start, space));
+  sums_.reset(new double[static_cast<std::size_t>(padded)]);
+  const std::size_t slack = kRowAlignment / sizeof(double);
+  std::size_t size = static_cast<std::size_t>((padded + kTile) * kMaxWidth) + slack;
+  windowStorage_.reset(new double[size]);
+  void* start = windowStorage_.get();
+  size *= sizeof(double);
+  windows_ = static_cast<double*>(std::align(kRowAlignment, sizeof(double), start, size));
 }
 
 void FirKernel::Filter(const double* h, std::int32_t terms, std::int32_t start, const double* x,
@@ -242,11 +252,11 @@ void FirKernel::Filter(const double* h, std::int32_t terms, std::int32_t start, 
   if (set_ != InstructionSet::kScalar) {
     const std::int64_t padded = (count + kPadding - 1) / kPadding * kPadding;
     if (set_ == InstructionSet::kAvx512) {
-      FilterAvx512(h, terms, start, x, sums_.data(), padded, AlignedWindows());
+      FilterAvx512(h, terms, start, x, sums_.get(), padded, windows_);
     } else {
-      FilterAvx2(h, terms, start, x, sums_.data(), padded, AlignedWindows());
+      FilterAvx2(h, terms, start, x, sums_.get(), padded, windows_);
     }
-    std::copy(sums_.data(), sums_.data() + count, out);
+    std::copy(sums_.get(), sums_.get() + count, out);
     return;
   }
 #endif

@@ -8,7 +8,7 @@
 #define NORVASK_DSP_FIRKERNEL_H_
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace norvask {
 
@@ -27,6 +27,11 @@ class FirKernel {
 
   // REQUIRES: Supported(set).
   explicit FirKernel(InstructionSet set = Detect()) : set_(set) {}
+  // A copy has the same instruction set and reservation, with its own scratch.
+  FirKernel(const FirKernel& other) : set_(other.set_) { Reserve(other.reserved_); }
+  FirKernel& operator=(const FirKernel& other);
+  FirKernel(FirKernel&&) = default;
+  FirKernel& operator=(FirKernel&&) = default;
 
   InstructionSet instructionSet() const { return set_; }
 
@@ -46,12 +51,13 @@ class FirKernel {
               std::int64_t count);
 
  private:
-  double* AlignedWindows();
-
   InstructionSet set_;
   std::int64_t reserved_ = 0;
-  std::vector<double> windows_;  // one aligned row per window start
-  std::vector<double> sums_;     // padded outputs of the vector paths
+  // Left uninitialised (no zero fill): a short column touches only the few
+  // pages it uses, which matters when a host calls AMI_Init on small grids.
+  std::unique_ptr<double[]> windowStorage_;
+  double* windows_ = nullptr;       // one 64-byte aligned row per window start
+  std::unique_ptr<double[]> sums_;  // padded outputs of the vector paths
 };
 
 }  // namespace norvask

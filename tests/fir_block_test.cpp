@@ -167,6 +167,13 @@ TEST(FirBlockTest, MixesWithRunAndRepeatedBlocks) {
           EXPECT_EQ(0, std::memcmp(&pair.stepped.Out, &pair.blocked.Out, sizeof(double))) << label;
         }
       }
+      // A copy carries on from the same state with scratch of its own.
+      FIR copy = pair.blocked;
+      Samples viaCopy = RandomSamples(3000, rng);
+      Samples viaOriginal = viaCopy;
+      copy.RunBlock(viaCopy.data(), 3000, pair.messages);
+      pair.blocked.RunBlock(viaOriginal.data(), 3000, pair.messages);
+      EXPECT_TRUE(SameBits(viaOriginal, viaCopy)) << label;
     }
   }
 }
