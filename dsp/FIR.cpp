@@ -15,9 +15,11 @@ constexpr std::int32_t kForwardFFT = 1;
 constexpr std::int32_t kInverseFFT = 0;
 
 // Outputs per kernel call in RunBlock: the scratch it needs stays small (the
-// kernel's windows take 64 bytes per sample) while a call still amortises the
-// copies in and out of the linear history.
-constexpr std::int64_t kChunk = 2048;
+// kernel's windows take 64 bytes per sample, and for short filters the whole
+// scratch stays below the size at which the C library maps fresh pages for
+// every allocation) while a call still amortises the copies in and out of
+// the linear history.
+constexpr std::int64_t kChunk = 1024;
 // Largest forced exponent whose size 2^p still fits a signed 32-bit integer.
 constexpr std::int32_t kMaxFFTPow2Size = 30;
 
@@ -149,7 +151,7 @@ bool FIR::Initialize(std::ostream& /*messages*/) {
     InitializeFFT();
   } else {
     line_.resize(static_cast<std::size_t>(tapCount_ - 1 + kChunk + FirKernel::kPadding));
-    kernel_.Reserve(kChunk);
+    kernel_.Reserve(kChunk, tapCount_);
   }
   ready_ = true;
   return true;

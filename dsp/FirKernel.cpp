@@ -15,11 +15,13 @@ namespace norvask {
 
 namespace {
 
-// Taps per pass over a chunk. The rows a pass touches (kTile + one block) and
-// its taps stay in the 48 KiB level-1 cache; partial sums go to memory
-// between passes, which changes no rounding since each is stored and
-// reloaded exactly.
+// Taps per pass over a chunk. Partial sums go to memory between passes,
+// which changes no rounding since each is stored and reloaded exactly; a pass
+// re-expands its windows, so longer passes cost fewer copies. 1024 measured
+// best on the reference machine (AMD EPYC, Zen 5): the rows one block
+// streams through then still come from the level-2 cache fast enough.
 constexpr std::int32_t kTile = 1024;
+constexpr std::int64_t kDirectOutputs = 256;
 // Widest vector: the row length of the expanded windows.
 constexpr std::int64_t kMaxWidth = 8;
 constexpr std::size_t kRowAlignment = 64;
@@ -74,10 +76,12 @@ __attribute__((always_inline)) inline void Iota(Vec4& v) {
 // A accumulators of W outputs each (outputs j0 ..), held in registers over
 // taps [k0, k1). Taps below kFull go to every output; from kFull on only to
 // the outputs whose own term count reaches the tap (the start region), the
-// others keep their sum through a blend, which is exact. `windowRow` is the
+// others keep their sum through a blend, which is exact. Windows are rows of
+// R doubles (R = W for the expanded rows, R = 1 straight from the input, where
+// window q starts at x[q]). `windowRow` is the
 // row of the window that starts at the block's first output; tap k shifts it
 // back by k rows.
-template <typename V, int W, int A>
+template <typename V, int W, int A, int R>
 __attribute__((always_inline)) inline void AccumulateBlock(const double* h, std::int32_t k0,
                                                            std::int32_t kFull, std::int32_t k1,
                                                            std::int64_t j0, std::int32_t start,
@@ -90,11 +94,11 @@ __attribute__((always_inline)) inline void AccumulateBlock(const double* h, std:
     // A vector times a scalar broadcasts the scalar as it is (no arithmetic
     // that could turn -0.0 into +0.0).
     const double tap = h[k];
-    const double* row = windowRow - static_cast<std::ptrdiff_t>(k) * W;
+    const double* row = windowRow - static_cast<std::ptrdiff_t>(k) * R;
 #pragma GCC unroll 16
     for (int a = 0; a < A; ++a) {
       V window;
-      std::memcpy(&window, row + a * W * W, sizeof window);
+      std::memcpy(&window, row + a * W * R, sizeof window);
       const V product = window * tap;
       acc[a] = acc[a] + product;
     }
@@ -105,12 +109,12 @@ __attribute__((always_inline)) inline void AccumulateBlock(const double* h, std:
     lanes = lanes + static_cast<double>(j0);
     for (std::int32_t k = kFull; k < k1; ++k) {
       const double tap = h[k];
-      const double* row = windowRow - static_cast<std::ptrdiff_t>(k) * W;
+      const double* row = windowRow - static_cast<std::ptrdiff_t>(k) * R;
       // Output j sums start + j terms, so it takes tap k while j > k - start.
       const double lastWithout = static_cast<double>(k) - start;
       for (int a = 0; a < A; ++a) {
         V window;
-        std::memcpy(&window, row + a * W * W, sizeof window);
+        std::memcpy(&window, row + a * W * R, sizeof window);
         const V product = window * tap;
         const auto takes = (lanes + static_cast<double>(a * W)) > lastWithout;
         acc[a] = takes ? acc[a] + product : acc[a];
@@ -125,7 +129,7 @@ __attribute__((always_inline)) inline void AccumulateBlock(const double* h, std:
 // One block of B outputs from j0 over the pass [k0, k1): its first output's
 // term count bounds the taps every output takes, its last one's the taps any
 // output takes. A block with nothing in this pass keeps its partial sums.
-template <typename V, int W, int A>
+template <typename V, int W, int A, int R>
 __attribute__((always_inline)) inline void PassBlock(const double* h, std::int32_t terms,
                                                      std::int32_t start, std::int32_t k0,
                                                      std::int32_t k1, std::int64_t j0,
@@ -134,11 +138,27 @@ __attribute__((always_inline)) inline void PassBlock(const double* h, std::int32
   const std::int32_t kEnd = std::min(k1, TermsOf(j0 + W * A - 1, terms, start));
   if (k0 > 0 && kEnd <= k0)
     return;
-  AccumulateBlock<V, W, A>(h, k0, kFull, kEnd, j0, start, rowOfZero + j0 * W, sums + j0);
+  AccumulateBlock<V, W, A, R>(h, k0, kFull, kEnd, j0, start, rowOfZero + j0 * R, sums + j0);
 }
 
-// Taps in passes of kTile, outputs in blocks of W * kBulk, the rest in blocks
-// of W * kTail. REQUIRES: padded a multiple of W * kTail.
+// Outputs in blocks of W * kBulk, the rest in blocks of W * kTail, over the
+// pass [k0, k1) with windows of R doubles.
+template <typename V, int W, int kBulk, int kTail, int R>
+__attribute__((always_inline)) inline void PassBlocks(const double* h, std::int32_t terms,
+                                                      std::int32_t start, std::int32_t k0,
+                                                      std::int32_t k1, std::int64_t padded,
+                                                      const double* rowOfZero, double* sums) {
+  std::int64_t j = 0;
+  for (; j + W * kBulk <= padded; j += W * kBulk)
+    PassBlock<V, W, kBulk, R>(h, terms, start, k0, k1, j, rowOfZero, sums);
+  for (; j < padded; j += W * kTail)
+    PassBlock<V, W, kTail, R>(h, terms, start, k0, k1, j, rowOfZero, sums);
+}
+
+// Taps in passes of kTile. Up to kDirectOutputs outputs the expansion would
+// cost about as much as it saves (and touch scratch pages a short column
+// otherwise never needs), so the windows are loaded straight from x.
+// REQUIRES: padded a multiple of W * kTail.
 template <typename V, int W, int kBulk, int kTail>
 __attribute__((always_inline)) inline void FilterPasses(const double* h, std::int32_t terms,
                                                         std::int32_t start, const double* x,
@@ -146,15 +166,14 @@ __attribute__((always_inline)) inline void FilterPasses(const double* h, std::in
                                                         double* rows) {
   for (std::int32_t k0 = 0; k0 < terms; k0 += kTile) {
     const std::int32_t k1 = std::min(terms, k0 + kTile);
+    if (padded <= kDirectOutputs) {
+      PassBlocks<V, W, kBulk, kTail, 1>(h, terms, start, k0, k1, padded, x, sums);
+      continue;
+    }
     const std::int64_t first = -(static_cast<std::int64_t>(k1) - 1);
     const std::int64_t last = padded - W - k0;
     ExpandWindows<V, W>(x, first, last, rows);
-    const double* rowOfZero = rows - first * W;
-    std::int64_t j = 0;
-    for (; j + W * kBulk <= padded; j += W * kBulk)
-      PassBlock<V, W, kBulk>(h, terms, start, k0, k1, j, rowOfZero, sums);
-    for (; j < padded; j += W * kTail)
-      PassBlock<V, W, kTail>(h, terms, start, k0, k1, j, rowOfZero, sums);
+    PassBlocks<V, W, kBulk, kTail, W>(h, terms, start, k0, k1, padded, rows - first * W, sums);
   }
 }
 
@@ -218,25 +237,29 @@ const char* FirKernel::Name(InstructionSet set) {
 FirKernel& FirKernel::operator=(const FirKernel& other) {
   if (this != &other) {
     set_ = other.set_;
-    reserved_ = 0;
+    reservedCount_ = 0;
+    reservedTerms_ = 0;
     windowStorage_.reset();
     windows_ = nullptr;
     sums_.reset();
-    Reserve(other.reserved_);
+    Reserve(other.reservedCount_, other.reservedTerms_);
   }
   return *this;
 }
 
-void FirKernel::Reserve(std::int64_t maxCount) {
-  if (maxCount <= reserved_)
+void FirKernel::Reserve(std::int64_t maxCount, std::int32_t maxTerms) {
+  if (maxCount <= reservedCount_ && maxTerms <= reservedTerms_)
     return;
-  reserved_ = maxCount;
+  reservedCount_ = std::max(reservedCount_, maxCount);
+  reservedTerms_ = std::max(reservedTerms_, maxTerms);
   if (set_ == InstructionSet::kScalar)
     return;
-  const std::int64_t padded = maxCount + kPadding;
+  const std::int64_t padded = reservedCount_ + kPadding;
+  // A pass expands the windows of its own taps only.
+  const std::int64_t passTaps = std::min(reservedTerms_, kTile);
   sums_.reset(new double[static_cast<std::size_t>(padded)]);
   const std::size_t slack = kRowAlignment / sizeof(double);
-  std::size_t size = static_cast<std::size_t>((padded + kTile) * kMaxWidth) + slack;
+  std::size_t size = static_cast<std::size_t>((padded + passTaps) * kMaxWidth) + slack;
   windowStorage_.reset(new double[size]);
   void* start = windowStorage_.get();
   size *= sizeof(double);
