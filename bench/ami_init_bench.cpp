@@ -3,7 +3,7 @@
 // path (Kx_Norvask with perSampleRun) on the same data, next to the machine's
 // multiply-add limit. Every case reports multiply-adds per second; at the end
 // a table gives each case's speed-up over the per-sample path and its distance
-// from the limit (from the medians when run with repetitions).
+// from the limit.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
@@ -148,7 +148,9 @@ constexpr char kReferencePrefix[] = "AmiInitPerSample/";
 constexpr char kLimitName[] = "MachineLimit";
 
 // Prints the usual console output and, at the end, the ratios per case from
-// the median runs (or the single run without repetitions).
+// the median runs (or the single run without repetitions); the limit is the
+// best of its repetitions (see MachineLimit.h), which makes "limit/column" a
+// conservative figure.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -156,8 +158,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto counter = run.counters.find("mul_add_per_s");
       if (counter == run.counters.end() || run.error_occurred)
         continue;
-      if (run.aggregate_name == "median" || run.aggregate_name.empty())
-        rates_[run.run_name.function_name] = counter->second.value;
+      const std::string& name = run.run_name.function_name;
+      const bool limit = name == kLimitName;
+      if (run.aggregate_name == (limit ? "max" : "median") || run.aggregate_name.empty())
+        rates_[name] = counter->second.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -211,7 +215,9 @@ int main(int argc, char** argv) {
         })
         ->Unit(benchmark::kMillisecond);
   }
-  benchmark::RegisterBenchmark(kLimitName, BM_MachineLimit)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark(kLimitName, BM_MachineLimit)
+      ->Unit(benchmark::kMicrosecond)
+      ->ComputeStatistics("max", Best);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();

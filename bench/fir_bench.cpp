@@ -84,7 +84,9 @@ void BM_FirRunBlock(benchmark::State& state) {
 }
 BENCHMARK(BM_FirRunBlock)->Unit(benchmark::kMillisecond);
 
-BENCHMARK(bench::BM_MachineLimit)->Unit(benchmark::kMicrosecond);
+BENCHMARK(bench::BM_MachineLimit)
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("max", bench::Best);
 
 }  // namespace
 }  // namespace norvask
