@@ -40,7 +40,15 @@ __attribute__((always_inline)) inline void Chains(double* result) {
       const V product = x[i] * c;
       acc[i] = acc[i] + product;
     }
+#if defined(__clang__)
+    // clang checks a register constraint against the template's own (generic)
+    // target and refuses 256/512-bit values; through memory it costs one
+    // store and reload per kChains pairs, which the load ports absorb. (GCC
+    // would then keep the accumulators in memory too, hence the split.)
+    __asm__ volatile("" : "+m"(c));
+#else
     __asm__ volatile("" : "+x"(c));
+#endif
   }
   V sum = acc[0];
   for (int i = 1; i < kChains; ++i)
