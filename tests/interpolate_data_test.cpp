@@ -1,12 +1,12 @@
-// The interpolation engine: kernel values at worked examples, exactness at the
-// data, shape preservation, the log axis against a direct computation,
-// differences and their scaling, and every Setup message in order.
+// The interpolation engine: kernel values at worked examples, shape
+// preservation, the log axis against a direct computation, differences and
+// their scaling, and every Setup message in order; then its curve-fit kernels
+// and the determinant beneath them against independent routes to the same numbers.
 #include "dsp/InterpolateData.h"
-
-#include "dsp/CurveFit.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -15,362 +15,214 @@
 #include <string>
 #include <vector>
 
+#include "dsp/CurveFit.h"
+#include "dsp/MatrixMath.h"
+
 namespace norvask {
 namespace {
 
-// An engine wired to vectors of its own, as an owner would wire it.
+// An engine wired to vectors of its own, as an owner would wire it: explicit
+// abscissae `at`, or a grid from `start` by `step` when `at` is empty.
 struct Rig {
   std::vector<double> x, y, outX, outY;
   InterpolateData engine;
   std::ostringstream messages;
 
-  Rig(std::vector<double> xs, std::vector<double> ys) : x(std::move(xs)), y(std::move(ys)) {
+  Rig(std::vector<double> xs, std::vector<double> ys, std::vector<double> at, int type = 0,
+      int stepData = 0, double start = 0.0, double step = 1.0, int points = 0)
+      : x(std::move(xs)), y(std::move(ys)), outX(std::move(at)) {
     engine.xData = &x;
     engine.yData = &y;
     engine.x_Data = &outX;
     engine.yDataOut = &outY;
-  }
-  void Explicit(std::vector<double> at) {
-    engine.x_DataOption = 1;
-    outX = std::move(at);
-  }
-  void Grid(double start, double step, int points) {
-    engine.x_DataOption = 0;
+    engine.x_DataOption = outX.empty() ? 0 : 1;
+    engine.InterpolationType = type;
+    engine.StepData = stepData;
     engine.x_Start = start;
     engine.x_Step = step;
     engine.nPtsOut = points;
   }
-  bool SetupAndRun() { return engine.Setup(nullptr, messages) && engine.Initialize(messages); }
+  bool Run(TraceStream* trace = nullptr) {
+    return engine.Setup(trace, messages) && engine.Initialize(messages);
+  }
+  std::string Refusal() {
+    EXPECT_FALSE(engine.Setup(nullptr, messages));
+    return messages.str();
+  }
 };
 
-double Sum(const std::vector<double>& v) {
-  return std::accumulate(v.begin(), v.end(), 0.0);
-}
-
-TEST(InterpolateDataKernels, WorkedStepExampleForEachType) {
-  const double expected[3][3] = {
+TEST(InterpolateDataKernels, WorkedStepExampleForEachTypeAndTheDipCase) {
+  const std::string path = testing::TempDir() + "interpolate_data_trace.txt";
+  const std::vector<double> expected[3] = {
       {0.0, 0.25, 1.0}, {-0.0625, 0.203125, 1.0625}, {-0.0625, 0.234375, 1.0625}};
-  for (int type = 0; type < 3; ++type) {
-    Rig rig({0, 1, 2, 3, 4}, {0, 0, 1, 1, 1});
-    rig.Explicit({0.5, 1.25, 2.5});
-    rig.engine.StepData = 1;
-    rig.engine.InterpolationType = type;
-    ASSERT_TRUE(rig.SetupAndRun()) << rig.messages.str();
-    ASSERT_EQ(rig.outY.size(), 3u);
-    for (int k = 0; k < 3; ++k) {
-      EXPECT_NEAR(rig.outY[k], expected[type][k], 1e-14) << "type " << type << " point " << k;
+  {
+    TraceStream trace(path);
+    for (int type : {2, 1, 0}) {
+      Rig rig({0, 1, 2, 3, 4}, {0, 0, 1, 1, 1}, {0.5, 1.25, 2.5}, type, 1);
+      ASSERT_TRUE(rig.Run(&trace)) << rig.messages.str();
+      for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(rig.outY[k], expected[type][k], 1e-14) << "type " << type << " point " << k;
+      EXPECT_EQ(rig.messages.str(), "");
     }
-    EXPECT_EQ(rig.messages.str(), "");
   }
-}
-
-TEST(InterpolateDataKernels, ShapePreservingFallsBackToTheLineWhereTheCubicDips) {
+  // Where the cubic dips below the data the shape-preserving kernel takes the line.
   for (int type : {1, 2}) {
-    Rig rig({0, 1, 2, 3, 4}, {0, 0, 0.1, 1, 1});
-    rig.Explicit({1.5});
-    rig.engine.StepData = 1;
-    rig.engine.InterpolationType = type;
-    ASSERT_TRUE(rig.SetupAndRun());
+    Rig rig({0, 1, 2, 3, 4}, {0, 0, 0.1, 1, 1}, {1.5}, type, 1);
+    ASSERT_TRUE(rig.Run());
     EXPECT_NEAR(rig.outY[0], type == 1 ? 0.05 : -0.00625, 1e-14) << "type " << type;
   }
-}
-
-TEST(InterpolateDataKernels, DataAbscissaeGiveTheirOrdinatesExactlyAndXDataIsRestored) {
-  const std::vector<double> xs = {1.0, 1.5, 2.25, 3.0, 4.5, 5.0};
-  const std::vector<double> ys = {0.3, -0.7, 2.1, 1.9, 0.05, 4.0};
-  for (int type = 0; type < 3; ++type) {
-    Rig rig(xs, ys);
-    rig.Explicit(xs);
-    rig.engine.InterpolationType = type;
-    ASSERT_TRUE(rig.SetupAndRun());
-    EXPECT_EQ(rig.outY, ys) << "type " << type;
-    EXPECT_EQ(rig.x, xs);
-  }
-}
-
-TEST(InterpolateDataKernels, GeneralDataExtendsLinearlyAndStepDataFlat) {
-  // On a straight line the linear continuation keeps every kernel exact, also
-  // in the first and the last interval.
-  auto line = [](double x) { return 2.0 * x + 1.0; };
-  const std::vector<double> xs = {0, 1, 2, 3, 4};
-  std::vector<double> ys;
-  for (double x : xs)
-    ys.push_back(line(x));
-  for (int type = 0; type < 3; ++type) {
-    Rig rig(xs, ys);
-    rig.Explicit({0.3, 1.6, 3.7});
-    rig.engine.InterpolationType = type;
-    ASSERT_TRUE(rig.SetupAndRun());
-    for (std::size_t k = 0; k < 3; ++k)
-      EXPECT_NEAR(rig.outY[k], line(rig.outX[k]), 1e-13);
-  }
-  // In the last interval step data continues flat, general data on its line:
-  // the fourth point is (4, 1) or (4, 1.5).
-  for (int step : {0, 1}) {
-    Rig rig({0, 1, 2, 3}, {0, 0, 0.5, 1});
-    rig.Explicit({2.5});
-    rig.engine.StepData = step;
-    rig.engine.InterpolationType = 2;
-    ASSERT_TRUE(rig.SetupAndRun());
-    const double fourth = step == 1 ? 1.0 : 1.5;
-    EXPECT_NEAR(rig.outY[0],
-                CurveFit(nullptr).LagrangeInterpolation_4Point(2.5, 1, 0, 2, 0.5, 3, 1, 4, fourth),
-                1e-15);
-  }
-  EXPECT_NE(CurveFit(nullptr).LagrangeInterpolation_4Point(2.5, 1, 0, 2, 0.5, 3, 1, 4, 1), 0.75);
+  // Each engine traces once; each run traces each kernel it uses once.
+  std::stringstream text;
+  text << std::ifstream(path).rdbuf();
+  EXPECT_EQ(text.str(),
+            "Quennavik::InterpolateData\nQuennavik::CurveFit::LagrangeInterpolation_4Point\n"
+            "Quennavik::InterpolateData\nQuennavik::CurveFit::ThirdOrderCoefficients_2Point\n"
+            "Quennavik::MatrixMath::MatrixDeterminant\nQuennavik::InterpolateData\n");
+  std::remove(path.c_str());
 }
 
 TEST(InterpolateDataKernels, ShapePreservingStaysWithinNeighbouringOrdinatesOnMonotoneData) {
   const std::vector<double> xs = {0, 1, 1.5, 4, 4.2, 7, 9, 12};
   const std::vector<double> ys = {0, 0.02, 0.9, 1.0, 3.0, 3.05, 3.05, 8.0};
-  Rig rig(xs, ys);
-  rig.Grid(0.0, 0.01, 1201);
-  rig.engine.InterpolationType = 1;
-  rig.engine.StepData = 1;
-  ASSERT_TRUE(rig.SetupAndRun()) << rig.messages.str();
-  for (std::size_t k = 0; k < rig.outX.size(); ++k) {
-    const double q = rig.outX[k];
-    std::size_t j = 1;
-    while (j < xs.size() - 1 && xs[j] < q)
+  Rig rig(xs, ys, {}, 1, 1, 0.0, 0.01, 1201);
+  ASSERT_TRUE(rig.Run()) << rig.messages.str();
+  for (std::size_t k = 0, j = 1; k < rig.outX.size(); ++k) {
+    while (j < xs.size() - 1 && xs[j] < rig.outX[k])
       ++j;
-    if (ys[j - 1] == ys[j])
-      continue;  // the cubic is kept there by design
-    EXPECT_GE(rig.outY[k], ys[j - 1]) << "at " << q;
-    EXPECT_LE(rig.outY[k], ys[j]) << "at " << q;
+    // On a flat stretch the cubic is kept by design.
+    EXPECT_TRUE(ys[j - 1] == ys[j] || (rig.outY[k] >= ys[j - 1] && rig.outY[k] <= ys[j]))
+        << "at " << rig.outX[k];
   }
 }
 
 TEST(InterpolateDataLogAxis, MatchesInterpolationInTheLogarithmComputedDirectly) {
-  // Shifted abscissae 0, 1, 2, 4, .., 32 above an origin of 5. On the log axis
-  // a + b ln(x) is a straight line and a cubic in ln(x) a cubic, so linear and
-  // Lagrange interpolation reproduce them wherever all points used are data.
-  const double origin = 5.0;
-  const std::vector<double> shifted = {0, 1, 2, 4, 8, 16, 32};
-  auto logLine = [](double s) { return 3.0 - 2.0 * std::log(s); };
+  // Shifted abscissae 0, 1, 2, 4, .., 32 above an origin of 5. A cubic in ln(x)
+  // is a cubic on the log axis, so Lagrange interpolation reproduces it wherever
+  // all four points used are data (the origin itself holds 0).
   auto logCubic = [](double s) {
     const double t = std::log(s);
     return 0.5 + t * (1.5 + t * (-0.25 + 0.125 * t));
   };
-  for (int type : {0, 2}) {
-    std::vector<double> xs, ys;
-    for (double s : shifted) {
-      xs.push_back(origin + s);
-      ys.push_back(s == 0.0 ? 0.0 : (type == 0 ? logLine(s) : logCubic(s)));
-    }
-    Rig rig(xs, ys);
-    const std::vector<double> at = type == 0 ? std::vector<double>{6.3, 9.7, 20.0, 36.5}
-                                             : std::vector<double>{7.5, 11.0, 15.2, 20.9};
-    rig.Explicit(at);
-    rig.engine.UseLogX = 1;
-    rig.engine.InterpolationType = type;
-    ASSERT_TRUE(rig.SetupAndRun()) << rig.messages.str();
-    for (std::size_t k = 0; k < at.size(); ++k) {
-      const double s = at[k] - origin;
-      EXPECT_NEAR(rig.outY[k], type == 0 ? logLine(s) : logCubic(s), 1e-12)
-          << "type " << type << " at " << at[k];
-    }
-    EXPECT_EQ(rig.x, xs);
+  std::vector<double> xs, ys;
+  for (double s : {0, 1, 2, 4, 8, 16, 32}) {
+    xs.push_back(5.0 + s);
+    ys.push_back(s == 0.0 ? 0.0 : logCubic(s));
   }
+  const std::vector<double> at = {7.5, 11.0, 15.2, 20.9};
+  Rig rig(xs, ys, at, 2);
+  rig.engine.UseLogX = 1;
+  ASSERT_TRUE(rig.Run()) << rig.messages.str();
+  for (std::size_t k = 0; k < at.size(); ++k)
+    EXPECT_NEAR(rig.outY[k], logCubic(at[k] - 5.0), 1e-12) << "at " << at[k];
+  EXPECT_EQ(rig.x, xs);  // the owner's abscissae are left as they were
 }
 
-TEST(InterpolateDataDifferences, ScaledDifferencesAddUpToTheChosenTotal) {
+TEST(InterpolateDataDifferences, ScaledDifferencesAddUpToTheLastOrdinate) {
   const std::vector<double> xs = {0, 0.7, 1.1, 2.0, 3.3, 4.0};
   const std::vector<double> ys = {0, 0.1, 0.6, 1.4, 1.7, 1.75};
-  struct Case {
-    int scaleForFinal, scaleByStep;
-  };
-  for (Case c : {Case{1, 0}, Case{0, 0}, Case{1, 1}}) {
-    Rig rig(xs, ys);
-    rig.Grid(0.0, 0.03, 134);
-    rig.engine.InterpolationType = 2;
-    rig.engine.StepData = 1;
-    rig.engine.DifferentiateData = 1;
-    rig.engine.ScaleForFinalValue = c.scaleForFinal;
-    rig.engine.ScaleByOneOverXStep = c.scaleByStep;
-    ASSERT_TRUE(rig.SetupAndRun()) << rig.messages.str();
-    EXPECT_EQ(rig.outY[0], 0.0);
-    const double total = c.scaleForFinal ? ys.back() : 1.0;
-    const double step = c.scaleByStep ? 0.03 : 1.0;
-    EXPECT_NEAR(Sum(rig.outY) * step, total, 1e-12);
+  for (int scaleForFinal : {0, 1}) {
+    for (int scaleByStep : {0, 1}) {
+      Rig rig(xs, ys, {}, 2, 1, 0.0, 0.03, 134);
+      rig.engine.DifferentiateData = 1;
+      rig.engine.ScaleForFinalValue = scaleForFinal;
+      rig.engine.ScaleByOneOverXStep = scaleByStep;
+      ASSERT_TRUE(rig.Run()) << rig.messages.str();
+      EXPECT_EQ(rig.outY[0], 0.0);
+      EXPECT_NEAR(std::accumulate(rig.outY.begin(), rig.outY.end(), 0.0) * (scaleByStep ? 0.03 : 1),
+                  scaleForFinal ? ys.back() : 1.0, 1e-12);
+    }
   }
-}
-
-TEST(InterpolateDataDifferences, ExplicitAbscissaeGivePlainDifferences) {
-  Rig rig({0, 1, 2, 3, 4}, {0, 0.5, 2, 2.5, 3});
-  rig.Explicit({0, 1, 2, 3, 4});
-  rig.engine.StepData = 1;
-  rig.engine.DifferentiateData = 1;
-  rig.engine.ScaleForFinalValue = 1;
-  rig.engine.ScaleByOneOverXStep = 1;
-  ASSERT_TRUE(rig.SetupAndRun());
-  EXPECT_EQ(rig.outY, (std::vector<double>{0, 0.5, 1.5, 0.5, 0.5}));
-}
-
-TEST(InterpolateDataDifferences, FlatDataFailsInsteadOfScalingByInfinity) {
-  Rig rig({0, 1, 2, 3, 4}, {0, 0, 0, 0, 0});
-  rig.Grid(0.0, 0.5, 9);
-  rig.engine.StepData = 1;
-  rig.engine.DifferentiateData = 1;
-  rig.engine.ScaleForFinalValue = 1;
-  ASSERT_TRUE(rig.engine.Setup(nullptr, rig.messages));
-  EXPECT_FALSE(rig.engine.Initialize(rig.messages));
-  EXPECT_EQ(rig.messages.str(),
+  Rig flat({0, 1, 2, 3, 4}, {0, 0, 0, 0, 0}, {}, 0, 1, 0.0, 0.5, 9);
+  flat.engine.DifferentiateData = flat.engine.ScaleForFinalValue = 1;
+  EXPECT_FALSE(flat.Run());
+  EXPECT_EQ(flat.messages.str(),
             "The interpolated data does not change over the output grid: its differences add up "
             "to 0 and cannot be scaled.\n");
-  for (double v : rig.outY)
-    EXPECT_TRUE(std::isfinite(v));
-}
-
-TEST(InterpolateDataGrid, LastPointIsPulledBackWithinTheAllowance) {
-  Rig rig({0, 1, 2, 3}, {0, 1, 4, 9});
-  rig.Grid(0.0, 0.7, 5);  // ends at 2.8, inside the data
-  ASSERT_TRUE(rig.SetupAndRun());
-  EXPECT_NEAR(rig.outX.back(), 2.8, 1e-15);
-
-  rig.Grid(0.0, 0.75 * 1.0002, 5);  // ends 0.0006 beyond 3, allowance 0.00075
-  ASSERT_TRUE(rig.SetupAndRun()) << rig.messages.str();
-  EXPECT_EQ(rig.outX.back(), 3.0);
-  EXPECT_EQ(rig.outY.back(), 9.0);
-  EXPECT_EQ(rig.outY.front(), 0.0);
-
-  rig.Grid(0.0, 0.751, 5);  // ends 0.004 beyond
-  EXPECT_FALSE(rig.engine.Setup(nullptr, rig.messages));
-  EXPECT_EQ(rig.messages.str(),
-            "x_Start + double(nPtsOut-1)*x_Step > xData[0][ int(xData.size()) - 1].\n");
-}
-
-TEST(InterpolateDataGrid, RunsTakeStartAndStepFromTheirAbscissaeButNotFromASingleOne) {
-  Rig rig({0, 1, 2, 3}, {0, 1, 4, 9});
-  rig.Explicit({0.5, 0.75, 2.0});
-  rig.engine.x_Step = 0.7;
-  ASSERT_TRUE(rig.SetupAndRun());
-  EXPECT_EQ(rig.engine.x_Start, 0.5);
-  EXPECT_EQ(rig.engine.x_Step, 0.25);
-
-  rig.Explicit({2.5});
-  ASSERT_TRUE(rig.SetupAndRun());
-  EXPECT_EQ(rig.engine.x_Start, 2.5);
-  EXPECT_EQ(rig.engine.x_Step, 0.25);
-
-  // A one-point grid keeps the owner's step, so 1/x_Step scaling uses it.
-  Rig grid({0, 1, 2, 3}, {0, 1, 4, 9});
-  grid.Grid(3.0, 0.5, 1);
-  grid.engine.StepData = 1;
-  grid.engine.DifferentiateData = 1;
-  grid.engine.ScaleByOneOverXStep = 1;
-  ASSERT_TRUE(grid.engine.Setup(nullptr, grid.messages));
-  grid.engine.Initialize(grid.messages);
-  EXPECT_EQ(grid.engine.x_Step, 0.5);
 }
 
 TEST(InterpolateDataSetup, ReportsEveryFaultInOrder) {
-  Rig rig({0, 1}, {0, 1, 2});
-  rig.Grid(-1.0, 0.0, 0);
-  rig.engine.UseLogX = 2;
-  rig.engine.InterpolationType = -1;
-  rig.engine.DifferentiateData = 3;
-  EXPECT_FALSE(rig.engine.Setup(nullptr, rig.messages));
-  EXPECT_EQ(rig.messages.str(),
-            "yData array size must be >= 4.\n"
-            "xData array size must be >= 4.\n"
-            "xData array and yData array must have the same size.\n"
-            "x_Step must be > 0.\n"
-            "x_Start must be >= xData[0].\n"
-            "nPtsOut must be an integer > 0.\n"
+  // The scale settings count for differences of step data on a grid only.
+  Rig all({0, 1}, {0, 1, 2}, {}, -1, 1, -1.0, 0.0, 0);
+  all.engine.UseLogX = 2;
+  all.engine.DifferentiateData = 1;
+  all.engine.ScaleByOneOverXStep = 2;
+  all.engine.ScaleForFinalValue = -1;
+  EXPECT_EQ(all.Refusal(),
+            "yData array size must be >= 4.\nxData array size must be >= 4.\n"
+            "xData array and yData array must have the same size.\nx_Step must be > 0.\n"
+            "x_Start must be >= xData[0].\nnPtsOut must be an integer > 0.\n"
             "UseLogX must be an integer in the range [0,1].\n"
             "InterpolationType must be an integer in the range [0,2].\n"
-            "DifferentiateData must be an integer in the range [0,1].\n");
-}
-
-TEST(InterpolateDataSetup, OptionAndScaleChecksApplyWhereTheyMatter) {
-  Rig option({0, 1, 2, 3}, {0, 1, 2, 3});
-  option.engine.x_DataOption = -1;
-  EXPECT_FALSE(option.engine.Setup(nullptr, option.messages));
-  EXPECT_EQ(option.messages.str(), "x_DataOption must be an integer in the range [0,1].\n");
-
-  Rig empty({0, 1, 2, 3}, {0, 1, 2, 3});
-  empty.Explicit({});
-  EXPECT_FALSE(empty.engine.Setup(nullptr, empty.messages));
-  EXPECT_EQ(empty.messages.str(), "x_Data array size must be > 0.\n");
-
-  for (int option : {0, 1}) {
-    Rig rig({0, 1, 2, 3}, {0, 1, 2, 3});
-    rig.Grid(0.0, 1.0, 4);
-    rig.engine.x_DataOption = option;
-    rig.outX = {0.5};
-    rig.engine.StepData = 1;
-    rig.engine.DifferentiateData = 1;
-    rig.engine.ScaleByOneOverXStep = 2;
-    rig.engine.ScaleForFinalValue = -1;
-    EXPECT_EQ(rig.engine.Setup(nullptr, rig.messages), option == 1);
-    EXPECT_EQ(rig.messages.str(),
-              option == 1 ? ""
-                          : "ScaleByOneOverXStep must be an integer in the range [0,1].\n"
-                            "ScaleForFinalValue must be an integer in the range [0,1].\n");
-  }
-}
-
-TEST(InterpolateDataSetup, BadStepDataStopsBeforeTheOrderCheck) {
-  Rig rig({0, 1, 1, 2}, {0, 1, 2});
-  rig.Explicit({0.5});
-  rig.engine.StepData = 2;
-  EXPECT_FALSE(rig.engine.Setup(nullptr, rig.messages));
-  EXPECT_EQ(rig.messages.str(),
-            "yData array size must be >= 4.\n"
-            "xData array and yData array must have the same size.\n"
+            "ScaleByOneOverXStep must be an integer in the range [0,1].\n"
+            "ScaleForFinalValue must be an integer in the range [0,1].\n");
+  // A bad StepData stops before the order check; explicit abscissae must be given.
+  Rig step({0, 1, 1, 2}, {0, 1, 2}, {}, 0, 2);
+  step.engine.x_DataOption = 1;
+  step.engine.DifferentiateData = 3;
+  EXPECT_EQ(step.Refusal(),
+            "yData array size must be >= 4.\nxData array and yData array must have the same "
+            "size.\nx_Data array size must be > 0.\n"
+            "DifferentiateData must be an integer in the range [0,1].\n"
             "StepData must be an integer in the range [0,1].\n");
+  Rig option({0, 1, 2, 3}, {0, 1, 2, 3}, {});
+  option.engine.x_DataOption = -1;
+  EXPECT_EQ(option.Refusal(), "x_DataOption must be an integer in the range [0,1].\n");
+  // The last grid point may not lie past the data (beyond a 0.1 % allowance of a step).
+  Rig beyond({0, 1, 2, 3}, {0, 1, 4, 9}, {}, 0, 0, 0.0, 0.751, 5);
+  EXPECT_EQ(beyond.Refusal(),
+            "x_Start + double(nPtsOut-1)*x_Step > xData[0][ int(xData.size()) - 1].\n");
 }
 
 TEST(InterpolateDataSetup, OrderFaultNamesTheFirstPairWithoutALineFeed) {
-  Rig rig({0, 1, 1, 2, 1.5}, {0, 1, 2, 3, 4});
-  rig.Explicit({0.5});
-  EXPECT_FALSE(rig.engine.Setup(nullptr, rig.messages));
-  EXPECT_EQ(rig.messages.str(),
+  Rig order({0, 1, 1, 2, 1.5}, {0, 1, 2, 3, 4}, {0.5});
+  EXPECT_EQ(order.Refusal(),
             "xData[3] = 1  <= xData[2] = 1. X-axis data must be in non-repeating ascending "
             "order.");
-
-  Rig scaled({0, 2.5e-12, 1e-12, 3e-12}, {0, 1, 2, 3});
-  scaled.Explicit({0.5e-12});
-  EXPECT_FALSE(scaled.engine.Setup(nullptr, scaled.messages));
-  EXPECT_EQ(scaled.messages.str(),
+  Rig scaled({0, 2.5e-12, 1e-12, 3e-12}, {0, 1, 2, 3}, {0.5e-12});
+  EXPECT_EQ(scaled.Refusal(),
             "xData[3] = 1e-12  <= xData[2] = 2.5e-12. X-axis data must be in non-repeating "
             "ascending order.");
 }
 
-TEST(InterpolateDataSetup, EmptyXDataGetsTheSizeMessagesOnly) {
-  Rig rig({}, {0, 1, 2, 3});
-  rig.Grid(0.0, 1.0, 3);
-  EXPECT_FALSE(rig.engine.Setup(nullptr, rig.messages));
-  EXPECT_EQ(rig.messages.str(),
-            "xData array size must be >= 4.\n"
-            "xData array and yData array must have the same size.\n");
+TEST(CurveFit, LagrangeMatchesNewtonsDividedDifferences) {
+  const std::array<double, 4> x = {-1.5, 0.25, 2.0, 3.5}, y = {0.7, -1.2, 3.3, 0.4};
+  std::array<double, 4> c = y;
+  for (int order = 1; order < 4; ++order)
+    for (int i = 3; i >= order; --i)
+      c[i] = (c[i] - c[i - 1]) / (x[i] - x[i - order]);
+  CurveFit fit(nullptr);
+  for (double at : {-2.0, -1.5, -0.3, 0.25, 1.1, 2.0, 2.7, 3.5, 4.2}) {
+    const double newton = ((c[3] * (at - x[2]) + c[2]) * (at - x[1]) + c[1]) * (at - x[0]) + c[0];
+    EXPECT_NEAR(
+        fit.LagrangeInterpolation_4Point(at, x[0], y[0], x[1], y[1], x[2], y[2], x[3], y[3]),
+        newton, 1e-12)
+        << "at " << at;
+  }
 }
 
-TEST(InterpolateDataTrace, SetupTracesOnceAndEachRunTracesItsKernelOnce) {
-  const std::string path = testing::TempDir() + "interpolate_data_trace.txt";
-  {
-    TraceStream trace(path);
-    Rig rig({0, 1, 2, 3, 4}, {0, 0, 1, 1, 1});
-    rig.Explicit({0.5, 1.25, 2.5});
-    rig.engine.InterpolationType = 2;
-    ASSERT_TRUE(rig.engine.Setup(&trace, rig.messages));
-    ASSERT_TRUE(rig.engine.Initialize(rig.messages));
-    ASSERT_TRUE(rig.engine.Setup(&trace, rig.messages));
-    ASSERT_TRUE(rig.engine.Initialize(rig.messages));
-    rig.engine.InterpolationType = 1;
-    ASSERT_TRUE(rig.engine.Initialize(rig.messages));
-    rig.engine.Finalize();
-  }
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_EQ(text.str(),
-            "Quennavik::InterpolateData\n"
-            "Quennavik::CurveFit::LagrangeInterpolation_4Point\n"
-            "Quennavik::CurveFit::LagrangeInterpolation_4Point\n"
-            "Quennavik::CurveFit::ThirdOrderCoefficients_2Point\n"
-            "Quennavik::MatrixMath::MatrixDeterminant\n");
-  std::remove(path.c_str());
+TEST(CurveFit, CubicMeetsValuesAndSlopesAtBothEnds) {
+  CurveFit fit(nullptr);
+  double a[4];
+  const double x1 = 1.7, y1 = 0.4, x2 = 2.9, y2 = -0.8, s1 = 2.5, s2 = -0.6;
+  ASSERT_TRUE(fit.ThirdOrderCoefficients_2Point(a[0], a[1], a[2], a[3], x1, y1, x2, y2, s1, s2));
+  auto p = [&](double x) { return a[0] + x * (a[1] + x * (a[2] + x * a[3])); };
+  auto dp = [&](double x) { return a[1] + x * (2 * a[2] + x * 3 * a[3]); };
+  EXPECT_NEAR(p(x1), y1, 1e-10);
+  EXPECT_NEAR(p(x2), y2, 1e-10);
+  EXPECT_NEAR(dp(x1), s1, 1e-10);
+  EXPECT_NEAR(dp(x2), s2, 1e-10);
+}
+
+TEST(MatrixDeterminant, AgreesWithTheRuleOfSarrusAndRefusesNonSquareCounts) {
+  const std::vector<double> m = {0, -1, 0.5, 3, 1, 4, -2, 0.5, 3};  // the first pivot is 0
+  const double sarrus = m[0] * m[4] * m[8] + m[1] * m[5] * m[6] + m[2] * m[3] * m[7] -
+                        m[2] * m[4] * m[6] - m[0] * m[5] * m[7] - m[1] * m[3] * m[8];
+  MatrixMath math(nullptr);
+  double det = 42.0;
+  EXPECT_FALSE(math.MatrixDeterminant(det, std::vector<double>(15, 1.0), 0));
+  EXPECT_EQ(det, 42.0);
+  ASSERT_TRUE(math.MatrixDeterminant(det, m, 0));
+  EXPECT_NEAR(det, sarrus, 1e-12);
 }
 
 }  // namespace

@@ -1,0 +1,122 @@
+#include "tools/host/ChannelFile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace norvask::host {
+
+namespace {
+
+bool isBlankOrComment(const std::string& line) {
+  const auto first = line.find_first_not_of(" \t\r");
+  if (first == std::string::npos)
+    return true;
+  const char lead = line[first];
+  return lead == '#' || lead == '!' || lead == '%' || lead == ';' || lead == '*';
+}
+
+// Splits on white space and commas; a line "1e-12, 3.5" gives two fields.
+std::vector<std::string> splitFields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  for (char c : line) {
+    if (c == ',' || c == ' ' || c == '\t' || c == '\r') {
+      if (!field.empty())
+        fields.push_back(field);
+      field.clear();
+    } else {
+      field.push_back(c);
+    }
+  }
+  if (!field.empty())
+    fields.push_back(field);
+  return fields;
+}
+
+bool parseFiniteNumber(const std::string& text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return end != text.c_str() && *end == '\0' && std::isfinite(value);
+}
+
+// Two finite numbers and nothing else.
+bool parseDataLine(const std::string& line, double& time, double& value) {
+  const std::vector<std::string> fields = splitFields(line);
+  return fields.size() == 2 && parseFiniteNumber(fields[0], time) &&
+         parseFiniteNumber(fields[1], value);
+}
+
+std::string where(const std::string& sourceName, int lineNumber) {
+  return sourceName + ": line " + std::to_string(lineNumber) + ": ";
+}
+
+}  // namespace
+
+bool parseTwoColumnText(std::istream& text, const std::string& sourceName,
+                        SampledWaveform& waveform, std::string& error) {
+  waveform = SampledWaveform{};
+  std::string line;
+  int lineNumber = 0;
+  while (std::getline(text, line)) {
+    ++lineNumber;
+    if (isBlankOrComment(line))
+      continue;
+    double time = 0.0;
+    double value = 0.0;
+    if (!parseDataLine(line, time, value)) {
+      // Column titles may precede the data; once numbers started, a line that
+      // is not two numbers means the file is not what the user thinks it is.
+      if (waveform.time.empty())
+        continue;
+      error = where(sourceName, lineNumber) + "expected two numbers (time in s, value in 1/s)";
+      return false;
+    }
+    if (!waveform.time.empty() && !(time > waveform.time.back())) {
+      error = where(sourceName, lineNumber) + "time must increase from line to line";
+      return false;
+    }
+    waveform.time.push_back(time);
+    waveform.value.push_back(value);
+  }
+  if (waveform.time.size() < 2) {
+    error = sourceName + ": needs at least two data lines (time in s, value in 1/s)";
+    return false;
+  }
+  return true;
+}
+
+bool readTwoColumnFile(const std::string& path, SampledWaveform& waveform, std::string& error) {
+  std::ifstream file(path);
+  if (!file.is_open()) {
+    error = path + ": cannot open the file";
+    return false;
+  }
+  return parseTwoColumnText(file, path, waveform, error);
+}
+
+std::vector<double> resampleLinear(const SampledWaveform& waveform, double sampleInterval) {
+  const double start = waveform.time.front();
+  const double span = waveform.time.back() - start;
+  // The small allowance keeps the last instant when span is a whole number of
+  // intervals that rounding puts a hair above it.
+  const auto count =
+      static_cast<std::size_t>(std::floor(span / sampleInterval * (1.0 + 1e-12))) + 1;
+  std::vector<double> samples(count);
+  std::size_t segment = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const double t = start + static_cast<double>(k) * sampleInterval;
+    while (segment + 2 < waveform.time.size() && waveform.time[segment + 1] < t)
+      ++segment;
+    const double t0 = waveform.time[segment];
+    const double t1 = waveform.time[segment + 1];
+    const double weight = std::min(1.0, (t - t0) / (t1 - t0));
+    samples[k] =
+        waveform.value[segment] + weight * (waveform.value[segment + 1] - waveform.value[segment]);
+  }
+  return samples;
+}
+
+}  // namespace norvask::host

@@ -1,0 +1,43 @@
+// Runs the channel through the Norvask model once for every driver setting
+// `txi` and ranks the settings by eye opening.
+//
+// The ranking follows the equalizer's own step-response search: the largest
+// worst-case/best-case eye opening ratio wins, ties keep the lower txi, and a
+// setting whose ratio is not a number never wins.
+#ifndef NORVASK_TOOLS_HOST_TXISWEEP_H_
+#define NORVASK_TOOLS_HOST_TXISWEEP_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/host/AmiLibrary.h"
+#include "tools/host/EyeMetrics.h"
+#include "tools/host/ModelRun.h"
+
+namespace norvask::host {
+
+inline constexpr std::int32_t kTxiSettings = 16;
+
+// The parameter string a simulator builds from the .ami file for these values.
+std::string norvaskParameters(std::int32_t txi, double outputGain);
+
+struct TxiSweepRow {
+  std::int32_t txi = 0;
+  EyeMetrics eye;
+};
+
+struct TxiSweep {
+  std::vector<TxiSweepRow> rows;
+  std::int32_t bestTxi = -1;  // -1 when no setting had a comparable ratio
+};
+
+// One AMI_Init per txi = 0 .. 15. On failure (the model refused a setting or
+// the eye could not be measured) returns false with a one-line `error`.
+// REQUIRES: library.loaded(); channels.channel not empty.
+bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkTiming& timing,
+              double tailTime, double outputGain, TxiSweep& sweep, std::string& error);
+
+}  // namespace norvask::host
+
+#endif  // NORVASK_TOOLS_HOST_TXISWEEP_H_
