@@ -14,6 +14,12 @@ namespace {
 constexpr std::int32_t kForwardFFT = 1;
 constexpr std::int32_t kInverseFFT = 0;
 
+// Outputs per kernel call in RunBlock: the scratch it needs stays small (the
+// kernel's windows take 64 bytes per sample, and for short filters the whole
+// scratch stays below the size at which the C library maps fresh pages for
+// every allocation) while a call still amortises the copies in and out of
+// the linear history.
+constexpr std::int64_t kChunk = 1024;
 // Largest forced exponent whose size 2^p still fits a signed 32-bit integer.
 constexpr std::int32_t kMaxFFTPow2Size = 30;
 
@@ -141,8 +147,12 @@ bool FIR::Initialize(std::ostream& /*messages*/) {
     return true;
   }
   history_.assign(static_cast<std::size_t>(tapCount_), InitialValue);
-  if (fftMode_)
+  if (fftMode_) {
     InitializeFFT();
+  } else {
+    line_.resize(static_cast<std::size_t>(tapCount_ - 1 + kChunk + FirKernel::kPadding));
+    kernel_.Reserve(kChunk, tapCount_);
+  }
   ready_ = true;
   return true;
 }
@@ -192,11 +202,61 @@ void FIR::Run(std::ostream& messages) {
 }
 
 void FIR::RunBlock(double* samples, std::int64_t count, std::ostream& messages) {
-  for (std::int64_t i = 0; i < count; ++i) {
-    In = samples[i];
-    Run(messages);
-    samples[i] = Out;
+  if (!ready_ || fftMode_) {
+    for (std::int64_t i = 0; i < count; ++i) {
+      In = samples[i];
+      Run(messages);
+      samples[i] = Out;
+    }
+    return;
   }
+  while (count > 0) {
+    const std::int64_t n = std::min(count, kChunk);
+    FilterChunk(samples, n);
+    samples += n;
+    count -= n;
+  }
+}
+
+// REQUIRES: 1 <= count <= kChunk, direct form ready.
+void FIR::FilterChunk(double* samples, std::int64_t count) {
+  const double* x = LoadLine(samples, count);
+  // With InitialValue 0 output s stops after s + 1 terms, as Run's does.
+  std::int32_t start = tapCount_;
+  if (InitialValue == 0.0 && sampleCount_ + 1 < tapCount_)
+    start = static_cast<std::int32_t>(sampleCount_ + 1);
+  kernel_.Filter(Taps->data(), tapCount_, start, x, samples, count);
+  StoreHistory(count);
+  In = x[count - 1];
+  Out = samples[count - 1];
+  sampleCount_ += count;
+}
+
+// Lays out the K-1 newest history values, oldest first, then the inputs, then
+// zeros for the kernel's padding. Returns where the first input sits.
+double* FIR::LoadLine(const double* samples, std::int64_t count) {
+  const std::size_t write = static_cast<std::size_t>(historyWrite_);
+  // history_[write] is the oldest value, the one no output of this chunk uses.
+  double* line = line_.data();
+  line = std::copy(history_.begin() + static_cast<std::ptrdiff_t>(write) + 1, history_.end(), line);
+  line = std::copy(history_.begin(), history_.begin() + static_cast<std::ptrdiff_t>(write), line);
+  double* x = line;
+  line = std::copy(samples, samples + count, line);
+  std::fill(line, line + FirKernel::kPadding, 0.0);
+  return x;
+}
+
+// The ring after `count` more inputs: its K newest values with the write
+// position just past the newest, as Run would have left it.
+void FIR::StoreHistory(std::int64_t count) {
+  const std::int64_t k = tapCount_;
+  const std::int64_t write = (historyWrite_ + count) % k;
+  // The K newest values start at line_[count - 1]; the oldest goes to `write`.
+  const double* newest = line_.data() + count - 1;
+  const std::ptrdiff_t tail = static_cast<std::ptrdiff_t>(k - write);
+  std::copy(newest, newest + tail, history_.begin() + static_cast<std::ptrdiff_t>(write));
+  std::copy(newest + tail, newest + k, history_.begin());
+  historyWrite_ = static_cast<std::int32_t>(write);
 }
 
 // Out = sum over k < K of h[k] * x[t-k], newest input first. With InitialValue

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dsp/Block.h"
+#include "dsp/FirKernel.h"
 
 namespace norvask {
 
@@ -41,7 +42,8 @@ class FIR {
   void Run(std::ostream& messages);
   // Filters samples[0..count) in place, exactly as `count` calls of Run with
   // In = samples[i] would (same outputs, bit for bit, and the same state
-  // afterwards), for callers that have a whole column at hand.
+  // afterwards), for callers that have a whole column at hand. The direct form
+  // computes blocks of outputs with SIMD; it allocates nothing.
   void RunBlock(double* samples, std::int64_t count, std::ostream& messages);
   // FFT mode: releases the working arrays; Run yields 0 until the next
   // Initialize. Direct form: nothing to release.
@@ -59,6 +61,9 @@ class FIR {
   bool DeriveFFTSize(SettingsCheck& check);
   void InitializeFFT();
   void RunDirect();
+  void FilterChunk(double* samples, std::int64_t count);
+  double* LoadLine(const double* samples, std::int64_t count);
+  void StoreHistory(std::int64_t count);
   void RunFFT(std::ostream& messages);
   void ProcessBlock(std::ostream& messages);
   void ReleaseFFTState();
@@ -77,10 +82,15 @@ class FIR {
   // Run state, built by Initialize. `ready_` guards Run against a failed or
   // missing Setup/Initialize, so no index below is used unchecked.
   bool ready_ = false;
-  const double* taps_ = nullptr;
   std::vector<double> history_;
   std::int32_t historyWrite_ = 0;
   std::int64_t sampleCount_ = 0;
+
+  // Block path of the direct form: the history in order followed by a chunk
+  // of inputs (and the kernel's padding), so the kernel never wraps around.
+  // Sized by Initialize.
+  FirKernel kernel_;
+  std::vector<double> line_;
 
   // FFT path. The spectrum of a block only lives between the two transforms,
   // so it is computed inside that block's output buffer: no per-block

@@ -1,0 +1,225 @@
+// AMI_Init speed as a host sees it: the shipped shared library, loaded with
+// dlopen, filtering whole impulse matrices, against the per-sample reference
+// path (Kx_Norvask with perSampleRun) on the same data, next to the machine's
+// multiply-add limit. Every case reports multiply-adds per second; at the end
+// a table gives each case's speed-up over the per-sample path and its distance
+// from the limit.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "MachineLimit.h"
+#include "ami/Kx_Norvask.h"
+
+namespace norvask::bench {
+namespace {
+
+using AmiInitFunction = long (*)(double*, long, long, double, double, char*, char**, void**,
+                                 char**);
+using AmiCloseFunction = long (*)(void*);
+
+struct Case {
+  const char* name;
+  long rows;
+  double bitRate;
+  int samplesPerBit;
+  long aggressors;
+};
+
+const Case kCases[] = {
+    {"a_8250rows_25.78125G_32spb_4aggr", 8250, 25.78125e9, 32, 4},
+    {"b_65536rows_28G_32spb_8aggr", 65536, 28e9, 32, 8},
+    {"c_128rows_28G_4spb_4aggr", 128, 28e9, 4, 4},
+};
+
+char kParameters[] = "(Norvask (OutputGain 1) (txi 1))";
+
+class SharedLibrary {
+ public:
+  SharedLibrary() : handle_(dlopen(NORVASK_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL)) {
+    if (handle_ != nullptr) {
+      init_ = reinterpret_cast<AmiInitFunction>(dlsym(handle_, "AMI_Init"));
+      close_ = reinterpret_cast<AmiCloseFunction>(dlsym(handle_, "AMI_Close"));
+    }
+  }
+  ~SharedLibrary() {
+    if (handle_ != nullptr)
+      dlclose(handle_);
+  }
+  SharedLibrary(const SharedLibrary&) = delete;
+  SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+  bool loaded() const { return init_ != nullptr && close_ != nullptr; }
+
+  long Run(const Case& c, std::vector<double>& matrix) const {
+    const double bitTime = 1.0 / c.bitRate;
+    char* outParameters = nullptr;
+    void* handle = nullptr;
+    char* message = nullptr;
+    const long result = init_(matrix.data(), c.rows, c.aggressors, bitTime / c.samplesPerBit,
+                              bitTime, kParameters, &outParameters, &handle, &message);
+    close_(handle);
+    return result;
+  }
+
+ private:
+  void* handle_;
+  AmiInitFunction init_ = nullptr;
+  AmiCloseFunction close_ = nullptr;
+};
+
+long RunReference(const Case& c, std::vector<double>& matrix) {
+  Kx_Norvask driver;
+  driver.perSampleRun = true;
+  AmiInitArguments arguments;
+  arguments.impulseMatrix = matrix.data();
+  arguments.rowSize = c.rows;
+  arguments.aggressors = c.aggressors;
+  arguments.bitTime = 1.0 / c.bitRate;
+  arguments.sampleInterval = arguments.bitTime / c.samplesPerBit;
+  arguments.parameters = kParameters;
+  const long result = driver.Init(arguments);
+  driver.Close();
+  return result;
+}
+
+// The filter's effective length, seen from outside: a unit impulse comes back
+// as the taps, and the filter ends at the last non-zero one.
+std::int64_t EffectiveTaps(const Case& c) {
+  Case probe = c;
+  probe.rows = 8192;
+  probe.aggressors = 0;
+  std::vector<double> column(static_cast<std::size_t>(probe.rows), 0.0);
+  column[0] = 1.0;
+  RunReference(probe, column);
+  std::int64_t taps = 1;
+  for (std::int64_t i = 1; i < probe.rows; ++i) {
+    if (column[static_cast<std::size_t>(i)] != 0.0)
+      taps = i + 1;
+  }
+  return taps;
+}
+
+// Multiply-adds AMI_Init does: row s of a column sums min(K, s + 1) terms.
+double MultiplyAdds(const Case& c) {
+  const std::int64_t taps = EffectiveTaps(c);
+  double perColumn = 0.0;
+  for (std::int64_t s = 0; s < c.rows; ++s)
+    perColumn += static_cast<double>(std::min(taps, s + 1));
+  return perColumn * static_cast<double>(c.aggressors + 1);
+}
+
+std::vector<double> RandomMatrix(const Case& c) {
+  std::mt19937_64 rng(5);
+  std::normal_distribution<double> sample(0.0, 1e9);
+  std::vector<double> matrix(static_cast<std::size_t>(c.rows * (c.aggressors + 1)));
+  for (double& v : matrix)
+    v = sample(rng);
+  return matrix;
+}
+
+template <typename Runner>
+void RunCase(benchmark::State& state, const Case& c, Runner run) {
+  const std::vector<double> input = RandomMatrix(c);
+  std::vector<double> matrix = input;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::copy(input.begin(), input.end(), matrix.begin());
+    state.ResumeTiming();
+    if (run(matrix) != 1) {
+      state.SkipWithError("AMI_Init failed");
+      break;
+    }
+    benchmark::DoNotOptimize(matrix.data());
+  }
+  state.counters["mul_add_per_s"] = benchmark::Counter(
+      MultiplyAdds(c) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+constexpr char kBlockPrefix[] = "AmiInit/";
+constexpr char kReferencePrefix[] = "AmiInitPerSample/";
+constexpr char kLimitName[] = "MachineLimit";
+
+// Prints the usual console output and, at the end, the ratios per case from
+// the median runs (or the single run without repetitions); the limit is the
+// best of its repetitions (see MachineLimit.h), which makes "limit/column" a
+// conservative figure.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      const auto counter = run.counters.find("mul_add_per_s");
+      if (counter == run.counters.end() || run.error_occurred)
+        continue;
+      const std::string& name = run.run_name.function_name;
+      const bool limit = name == kLimitName;
+      if (run.aggregate_name == (limit ? "max" : "median") || run.aggregate_name.empty())
+        rates_[name] = counter->second.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    const double limit = Rate(kLimitName);
+    std::printf("\n%-36s %12s %12s %9s %12s\n", "case (multiply-adds per second)", "column path",
+                "per-sample", "speed-up", "limit/column");
+    for (const Case& c : kCases) {
+      const double block = Rate(kBlockPrefix + std::string(c.name));
+      const double reference = Rate(kReferencePrefix + std::string(c.name));
+      std::printf("%-36s %11.4gG %11.4gG %8.2fx %11.2fx\n", c.name, block / 1e9, reference / 1e9,
+                  reference > 0 ? block / reference : 0.0, block > 0 ? limit / block : 0.0);
+    }
+    std::printf("machine limit (%s): %.4gG mul+add pairs per second\n",
+                FirKernel::Name(FirKernel::Detect()), limit / 1e9);
+  }
+
+ private:
+  double Rate(const std::string& name) const {
+    const auto found = rates_.find(name);
+    return found == rates_.end() ? 0.0 : found->second;
+  }
+
+  std::map<std::string, double> rates_;
+};
+
+}  // namespace
+}  // namespace norvask::bench
+
+int main(int argc, char** argv) {
+  using namespace norvask::bench;
+  benchmark::Initialize(&argc, argv);
+  const SharedLibrary library;
+  for (const Case& c : kCases) {
+    benchmark::RegisterBenchmark(
+        (kBlockPrefix + std::string(c.name)).c_str(),
+        [&library, &c](benchmark::State& state) {
+          if (!library.loaded()) {
+            state.SkipWithError("shared library not loaded");
+            return;
+          }
+          RunCase(state, c, [&](std::vector<double>& matrix) { return library.Run(c, matrix); });
+        })
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(
+        (kReferencePrefix + std::string(c.name)).c_str(),
+        [&c](benchmark::State& state) {
+          RunCase(state, c, [&](std::vector<double>& matrix) { return RunReference(c, matrix); });
+        })
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::RegisterBenchmark(kLimitName, BM_MachineLimit)
+      ->Unit(benchmark::kMicrosecond)
+      ->ComputeStatistics("max", Best);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
