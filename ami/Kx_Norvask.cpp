@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "data/StepResponseTable.h"
@@ -24,6 +25,13 @@ bool FitsInt32(double value) {
   return value > -2147483649.0 && value < 2147483648.0;
 }
 
+// The parameter txi counts step responses from 0, the model from 1. A txi of
+// INT32_MAX (also what larger numbers in the text clamp to) has no successor;
+// it stays as it is and fails Setup's range check like any other bad txi.
+std::int32_t OneBasedIndex(std::int32_t txi) {
+  return txi == std::numeric_limits<std::int32_t>::max() ? txi : txi + 1;
+}
+
 }  // namespace
 
 long Kx_Norvask::Init(const AmiInitArguments& arguments) {
@@ -31,7 +39,7 @@ long Kx_Norvask::Init(const AmiInitArguments& arguments) {
   const bool ratesValid = SetRates(arguments);
   initDoubleParameter(amiMessageStream, parameters, "OutputGain", model.OutputGain);
   initIntParameter(amiMessageStream, parameters, "txi", model.txi);
-  model.txi += 1;
+  model.txi = OneBasedIndex(model.txi);
 
   const bool ok = CheckHostArguments(arguments, ratesValid) && RunColumns(arguments);
   TakeMessageText();

@@ -134,6 +134,17 @@ TEST_F(AmiEntryTest, SetupFailuresReportTheDriverLineThenTheBlockAndLeaveLaterCo
       {"(Norvask (OutputGain 1) (txi -1))", kSampleInterval, kBitTime,
        "Error occurred in Norvask::Setup().\nStepRespIndex must be an integer in the range [1, "
        "16].\n"},
+      // The largest txi, given or clamped from a longer number, has no
+      // one-based successor: it must fail like any other, not overflow.
+      {"(Norvask (OutputGain 1) (txi 2147483647))", kSampleInterval, kBitTime,
+       "Error occurred in Norvask::Setup().\nStepRespIndex must be an integer in the range [1, "
+       "16].\n"},
+      {"(Norvask (OutputGain 1) (txi 99999999999999999999))", kSampleInterval, kBitTime,
+       "Error occurred in Norvask::Setup().\nStepRespIndex must be an integer in the range [1, "
+       "16].\n"},
+      {"(Norvask (OutputGain 1) (txi -2147483648))", kSampleInterval, kBitTime,
+       "Error occurred in Norvask::Setup().\nStepRespIndex must be an integer in the range [1, "
+       "16].\n"},
       {"(Norvask (OutputGain 1) (txi 1))", kSampleInterval, -kBitTime,
        "Error occurred in Norvask::Setup().\nBitRate must be > 0.\nSamplesPerBit must be and "
        "integer >= 4.\n"},
