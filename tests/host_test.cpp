@@ -254,8 +254,11 @@ struct Outcome {
   std::string err;
 };
 
+// Files of the running test; CTest runs tests in parallel, so each test
+// keeps its own.
 std::string scratch(const std::string& name) {
-  return std::string(NORVASK_BINARY_DIR) + "/host_test_" + name;
+  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  return std::string(NORVASK_BINARY_DIR) + "/host_test_" + test + "_" + name;
 }
 
 Outcome runHost(const std::string& arguments) {
