@@ -39,7 +39,6 @@
 // a violation stops the program with a message and a nonzero exit status.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +65,10 @@ constexpr double kDipStartFraction = 0.04;
 // Offsets of readings inside their rounding interval, as a share of half a step.
 constexpr double kReadingOffsetShare = 0.35;
 constexpr double kMaxSlopeChangeShare = 0.05;
+// The instrument's records carry ten significant digits; so does the table.
+// This also keeps the last bits of log, exp and pow, which libraries may
+// round differently, out of the committed text.
+constexpr int kRecordedDigits = 10;
 
 struct ColumnRecord {
   const char* final_value;
@@ -141,8 +144,8 @@ const std::array<ColumnRecord, kColumns - 1> kRecords = {{
   std::exit(1);
 }
 
-double Parse(const char* literal) {
-  return std::strtod(literal, nullptr);
+double Parse(const std::string& literal) {
+  return std::strtod(literal.c_str(), nullptr);
 }
 
 // Half a step of the last of `digits` significant digits of `reading`.
@@ -393,7 +396,11 @@ std::vector<double> GenerateColumn(int column) {
   const ColumnRecord& record = kRecords[static_cast<size_t>(column) - 1];
   std::vector<Anchor> anchors = BaseAnchors(column, record);
   PinCrossings(anchors, record);
-  return Sample(StepCurve(anchors, Asymptote(record)));
+  std::vector<double> samples = Sample(StepCurve(anchors, Asymptote(record)));
+  for (double& sample : samples) {
+    sample = Parse(Rounded(sample, kRecordedDigits));
+  }
+  return samples;
 }
 
 void CheckRecordedRows(const std::string& name, const ColumnRecord& record,
@@ -469,14 +476,10 @@ double TimeAt(int row) {
   return std::strtod((std::to_string(row) + "e-12").c_str(), nullptr);
 }
 
-// Shortest text that reads back as exactly `value`, always a double literal.
+// `value` as a double literal; every value here has at most ten significant
+// digits, so this text reads back as exactly `value`.
 std::string Literal(double value) {
-  if (value == 0.0) {
-    return "0.0";
-  }
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  std::string literal(text, result.ptr);
+  std::string literal = Rounded(value, kRecordedDigits);
   if (literal.find_first_of(".e") == std::string::npos) {
     literal += ".0";
   }
