@@ -27,20 +27,24 @@
 //  - Between anchors: monotone piecewise-cubic Hermite interpolation (slopes
 //    from the parabola through three neighbouring anchors, limited after
 //    Fritsch and Carlson), which keeps the slope continuous, follows the data
-//    where anchors crowd together and adds no overshoot: the response
-//    rises monotonically from the dip to the end and settles onto its final
-//    value without ringing, as the measured responses do.
+//    where anchors crowd together and adds no overshoot: the response rises
+//    monotonically from the dip to the end, without ringing, as the measured
+//    responses do. From 600 ps on, past the steepest point of every column,
+//    the curve runs through the logarithm of the distance to the settling
+//    asymptote rather than through the values, so the settling tail decays
+//    smoothly like the exponentials it is made of instead of bending at each
+//    anchor.
 //
 // Every fact the table has to meet is checked here before anything is written;
 // a violation stops the program with a message and a nonzero exit status.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -54,12 +58,17 @@ constexpr std::array<int, kSelectedCount> kSelectedRows = {450, 500, 550,  600, 
                                                            700, 800, 1500, 2000};
 constexpr std::array<double, 4> kCrossingFractions = {0.10, 0.50, 0.90, 0.99};
 constexpr int kQuietUntilRow = 460;
+constexpr double kTailStartRow = 600;
 constexpr double kQuietBand = 0.00025;
 // How far into the dip the output has fallen at the edge of the quiet band.
 constexpr double kDipStartFraction = 0.04;
 // Offsets of readings inside their rounding interval, as a share of half a step.
 constexpr double kReadingOffsetShare = 0.35;
 constexpr double kMaxSlopeChangeShare = 0.05;
+// The instrument's records carry ten significant digits; so does the table.
+// This also keeps the last bits of log, exp and pow, which libraries may
+// round differently, out of the committed text.
+constexpr int kRecordedDigits = 10;
 
 struct ColumnRecord {
   const char* final_value;
@@ -135,8 +144,8 @@ const std::array<ColumnRecord, kColumns - 1> kRecords = {{
   std::exit(1);
 }
 
-double Parse(const char* literal) {
-  return std::strtod(literal, nullptr);
+double Parse(const std::string& literal) {
+  return std::strtod(literal.c_str(), nullptr);
 }
 
 // Half a step of the last of `digits` significant digits of `reading`.
@@ -167,9 +176,22 @@ struct Anchor {
 // Monotone piecewise-cubic Hermite curve through anchors with ascending times.
 class MonotoneCurve {
  public:
-  explicit MonotoneCurve(std::vector<Anchor> anchors) : anchors_(std::move(anchors)) {
+  // REQUIRES: at least three anchors, times strictly ascending.
+  // `last_slope`, when given, replaces the estimate at the last anchor (kept
+  // within the monotone limit).
+  explicit MonotoneCurve(std::vector<Anchor> anchors,
+                         std::optional<double> last_slope = std::nullopt)
+      : anchors_(std::move(anchors)) {
     ComputeSlopes();
+    if (last_slope) {
+      const size_t n = anchors_.size();
+      const double secant = (anchors_[n - 1].value - anchors_[n - 2].value) /
+                            (anchors_[n - 1].time - anchors_[n - 2].time);
+      slopes_[n - 1] = secant > 0 ? std::clamp(*last_slope, 0.0, 3 * secant) : 0.0;
+    }
   }
+
+  double first_slope() const { return slopes_.front(); }
 
   double operator()(double t) const {
     const auto after = std::upper_bound(anchors_.begin(), anchors_.end(), t,
@@ -231,16 +253,65 @@ class MonotoneCurve {
   std::vector<double> slopes_;
 };
 
-std::vector<double> Sample(const std::vector<Anchor>& anchors) {
-  std::vector<Anchor> sorted = anchors;
-  std::sort(sorted.begin(), sorted.end(),
-            [](const Anchor& a, const Anchor& b) { return a.time < b.time; });
-  const MonotoneCurve curve(sorted);
+// A whole step response: the edge in plain values up to kTailStartRow, the
+// settling tail from there on as the logarithm of the distance to the
+// asymptote. A driver settles like a sum of decaying exponentials, which are
+// nearly straight lines in that form, so the tail's slope decays smoothly
+// instead of bending at every anchor; the two parts meet with equal slope.
+class StepCurve {
+ public:
+  // REQUIRES: every anchor value from kTailStartRow on is below `asymptote`.
+  StepCurve(std::vector<Anchor> anchors, double asymptote) : asymptote_(asymptote) {
+    std::sort(anchors.begin(), anchors.end(),
+              [](const Anchor& a, const Anchor& b) { return a.time < b.time; });
+    std::vector<Anchor> edge, log_distance;
+    for (const Anchor& anchor : anchors) {
+      if (anchor.time <= kTailStartRow) {
+        edge.push_back(anchor);
+      }
+      if (anchor.time >= kTailStartRow) {
+        tail_anchors_.push_back(anchor);
+        log_distance.push_back({anchor.time, std::log(asymptote - anchor.value)});
+      }
+    }
+    tail_.emplace(log_distance);
+    const double distance = asymptote - edge.back().value;
+    edge_.emplace(edge, -tail_->first_slope() * distance);
+  }
+
+  double operator()(double t) const {
+    if (t <= kTailStartRow) {
+      return (*edge_)(t);
+    }
+    for (const Anchor& anchor : tail_anchors_) {
+      if (anchor.time == t) {
+        return anchor.value;  // exactly as recorded, not through log and exp
+      }
+    }
+    return asymptote_ - std::exp((*tail_)(t));
+  }
+
+ private:
+  double asymptote_;
+  std::vector<Anchor> tail_anchors_;
+  std::optional<MonotoneCurve> edge_, tail_;
+};
+
+std::vector<double> Sample(const StepCurve& curve) {
   std::vector<double> samples(kRows);
   for (int i = 0; i < kRows; ++i) {
     samples[static_cast<size_t>(i)] = curve(i);
   }
   return samples;
+}
+
+// The value the response settles towards, a little above the last sample:
+// the decay from the 1500 to the 2000 ps reading, continued to the last row.
+double Asymptote(const ColumnRecord& record) {
+  const double final_value = Parse(record.final_value);
+  const double at1500 = final_value - Parse(record.selected[kSelectedCount - 2]);
+  const double at2000 = final_value - Parse(record.selected[kSelectedCount - 1]);
+  return final_value + at2000 * std::pow(at2000 / at1500, (kRows - 1 - 2000) / 500.0);
 }
 
 std::vector<Anchor> BaseAnchors(int column, const ColumnRecord& record) {
@@ -269,14 +340,9 @@ int FirstRowAtOrAbove(const std::vector<double>& samples, double level) {
   return kRows;
 }
 
-// Where the curve through `anchors` first reaches `level`, to a thousandth of a row.
-double CrossingTime(const std::vector<Anchor>& anchors, double level) {
-  std::vector<Anchor> sorted = anchors;
-  std::sort(sorted.begin(), sorted.end(),
-            [](const Anchor& a, const Anchor& b) { return a.time < b.time; });
-  const MonotoneCurve curve(sorted);
-  const std::vector<double> samples = Sample(anchors);
-  const int row = FirstRowAtOrAbove(samples, level);
+// Where `curve` first reaches `level`, to a thousandth of a row.
+double CrossingTime(const StepCurve& curve, double level) {
+  const int row = FirstRowAtOrAbove(Sample(curve), level);
   double low = row - 1, high = row;
   while (high - low > 1e-3) {
     const double mid = 0.5 * (low + high);
@@ -297,23 +363,25 @@ Anchor* AnchorAt(std::vector<Anchor>& anchors, double time) {
 // Pins every crossing row the curve misses, one at a time, until all hold.
 void PinCrossings(std::vector<Anchor>& anchors, const ColumnRecord& record) {
   const double final_value = Parse(record.final_value);
+  const double asymptote = Asymptote(record);
   for (int pass = 0; pass < 8; ++pass) {
     bool changed = false;
     for (size_t k = 0; k < kCrossingFractions.size(); ++k) {
       const double level = kCrossingFractions[k] * final_value;
       const int row = record.crossing_rows[k];
-      if (FirstRowAtOrAbove(Sample(anchors), level) == row) {
+      const StepCurve curve(anchors, asymptote);
+      const std::vector<double> samples = Sample(curve);
+      if (FirstRowAtOrAbove(samples, level) == row) {
         continue;
       }
       changed = true;
       if (Anchor* reading = AnchorAt(anchors, row)) {
-        const std::vector<double> samples = Sample(anchors);
         const double slope =
             0.5 * (samples[static_cast<size_t>(row) + 1] - samples[static_cast<size_t>(row) - 1]);
         reading->value = level + 0.5 * slope;
         continue;
       }
-      const double natural = CrossingTime(anchors, level);
+      const double natural = CrossingTime(curve, level);
       const double time = std::clamp(natural, row - 0.8, row - 0.2);
       anchors.push_back({time, level});
     }
@@ -328,7 +396,11 @@ std::vector<double> GenerateColumn(int column) {
   const ColumnRecord& record = kRecords[static_cast<size_t>(column) - 1];
   std::vector<Anchor> anchors = BaseAnchors(column, record);
   PinCrossings(anchors, record);
-  return Sample(anchors);
+  std::vector<double> samples = Sample(StepCurve(anchors, Asymptote(record)));
+  for (double& sample : samples) {
+    sample = Parse(Rounded(sample, kRecordedDigits));
+  }
+  return samples;
 }
 
 void CheckRecordedRows(const std::string& name, const ColumnRecord& record,
@@ -404,21 +476,17 @@ double TimeAt(int row) {
   return std::strtod((std::to_string(row) + "e-12").c_str(), nullptr);
 }
 
-// Shortest text that reads back as exactly `value`, always a double literal.
+// `value` as a double literal; every value here has at most ten significant
+// digits, so this text reads back as exactly `value`.
 std::string Literal(double value) {
-  if (value == 0.0) {
-    return "0.0";
-  }
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  std::string literal(text, result.ptr);
+  std::string literal = Rounded(value, kRecordedDigits);
   if (literal.find_first_of(".e") == std::string::npos) {
     literal += ".0";
   }
   return literal;
 }
 
-const char* kHeader =
+constexpr char kHeader[] =
     "// The 16 measured driver step responses; see StepResponseTable.h.\n"
     "//\n"
     "// Generated by tools/generate_step_table.cpp from its anchor points; do not\n"
@@ -432,7 +500,7 @@ const char* kHeader =
     "\n"
     "const double StepResponseTable[kStepResponseRows * kStepResponseColumns] = {\n";
 
-const char* kFooter =
+constexpr char kFooter[] =
     "};\n"
     "\n"
     "}  // namespace norvask\n"
