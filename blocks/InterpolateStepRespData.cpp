@@ -85,7 +85,7 @@ void InterpolateStepRespData::CheckSettings(SettingsCheck& check) const {
 }
 
 // REQUIRES: settings checked (NumStepResp >= 1) and a non-empty list.
-bool InterpolateStepRespData::CheckListShape(std::ostream& messages) {
+bool InterpolateStepRespData::CheckListShape(std::ostream& messages) const {
   const StepRespList& list = *StepResp_data_values;
   const auto responses = static_cast<std::size_t>(NumStepResp);
   const std::size_t needed = SharedTimeAxis != 0 ? responses + 1 : 2 * responses;

@@ -58,7 +58,8 @@ class InterpolateStepRespData {
   bool Setup(TraceStream* trace, std::ostream& messages);
   // Resamples (and differentiates) through the engine, trims trailing exact
   // zeros of an impulse and restarts the output. Without a successful Setup
-  // it only restarts the output.
+  // (or after a failed run, whose engine inputs only Setup refills) it only
+  // restarts the output and fails.
   bool Initialize(std::ostream& messages);
   // Sets Time and Out for the next sample. Writes nothing; the stream keeps
   // the phases' common shape.
@@ -70,7 +71,7 @@ class InterpolateStepRespData {
 
  private:
   void CheckSettings(SettingsCheck& check) const;
-  bool CheckListShape(std::ostream& messages);
+  bool CheckListShape(std::ostream& messages) const;
   std::size_t CountUsablePoints() const;
   void ConfigureEngine();
   void TrimTrailingZeros();

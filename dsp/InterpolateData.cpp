@@ -138,6 +138,7 @@ void InterpolateData::CheckGrid(SettingsCheck& check) const {
 
 bool InterpolateData::CheckAscending(std::ostream& messages) const {
   const std::vector<double>& x = *xData;
+  // Written as "not ascending" so that a NaN abscissa is refused too.
   for (std::size_t i = 1; i < x.size(); ++i) {
     if (!(x[i - 1] < x[i])) {
       messages << "xData[" << i + 1 << "] = " << x[i] << "  <= xData[" << i << "] = " << x[i - 1]
