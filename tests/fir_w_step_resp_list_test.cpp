@@ -1,6 +1,9 @@
 // The equalizer block: its checks, its filtering, and the step-response search
 // and logic-level gain measured against a candidate-by-candidate recomputation.
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -283,6 +286,33 @@ TEST_F(EqualizerTest, EvaluationImpulseDropsTrailingZerosAndFollowsTheLargestSam
     EXPECT_EQ(block.impulseLength(), lengths[i]);
     EXPECT_EQ(block.invertImpulse(), inverted[i]);
   }
+}
+
+TEST_F(EqualizerTest, TraceShowsEachBlockOnceAndEachNumericObjectPerUse) {
+  const std::string path = ::testing::TempDir() + "equalizer_trace.txt";
+  {
+    TraceStream trace(path);
+    const std::vector<double> channel = LossyLineImpulse(40e-12);
+    list.resize(3);
+    block.NumStepResp = 2;
+    block.AdaptStepRespIndex = 1;
+    block.ChannelImpulse = &channel;
+    ASSERT_TRUE(block.Setup(&trace, messages));
+    ASSERT_TRUE(block.Initialize(messages));
+    ASSERT_TRUE(block.Setup(&trace, messages));  // a second Setup traces nothing new
+  }
+  std::ifstream file(path);
+  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::remove(path.c_str());
+  // Blocks keep the first open stream and trace once; every interpolation
+  // run and every eye measurement makes a fresh numeric object that traces
+  // its first call: two candidates, then the final set-up of the winner.
+  const std::string lagrange = "Quennavik::CurveFit::LagrangeInterpolation_4Point\n";
+  const std::string eye = "Quennavik::ImpulseOperations::determineEyeBcWcUpperLevels\n";
+  EXPECT_EQ(text,
+            "Quennavik::FIRwStepRespList\nQuennavik::InterpolateStepRespData\n"
+            "Quennavik::InterpolateData\n" +
+                lagrange + "Quennavik::FIR\n" + eye + lagrange + eye + lagrange);
 }
 
 }  // namespace
