@@ -5,7 +5,6 @@
 // a table gives each case's speed-up over the per-sample path and its distance
 // from the limit.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -17,13 +16,10 @@
 
 #include "MachineLimit.h"
 #include "ami/Kx_Norvask.h"
+#include "tools/host/AmiLibrary.h"
 
 namespace norvask::bench {
 namespace {
-
-using AmiInitFunction = long (*)(double*, long, long, double, double, char*, char**, void**,
-                                 char**);
-using AmiCloseFunction = long (*)(void*);
 
 struct Case {
   const char* name;
@@ -41,39 +37,17 @@ const Case kCases[] = {
 
 char kParameters[] = "(Norvask (OutputGain 1) (txi 1))";
 
-class SharedLibrary {
- public:
-  SharedLibrary() : handle_(dlopen(NORVASK_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL)) {
-    if (handle_ != nullptr) {
-      init_ = reinterpret_cast<AmiInitFunction>(dlsym(handle_, "AMI_Init"));
-      close_ = reinterpret_cast<AmiCloseFunction>(dlsym(handle_, "AMI_Close"));
-    }
-  }
-  ~SharedLibrary() {
-    if (handle_ != nullptr)
-      dlclose(handle_);
-  }
-  SharedLibrary(const SharedLibrary&) = delete;
-  SharedLibrary& operator=(const SharedLibrary&) = delete;
-
-  bool loaded() const { return init_ != nullptr && close_ != nullptr; }
-
-  long Run(const Case& c, std::vector<double>& matrix) const {
-    const double bitTime = 1.0 / c.bitRate;
-    char* outParameters = nullptr;
-    void* handle = nullptr;
-    char* message = nullptr;
-    const long result = init_(matrix.data(), c.rows, c.aggressors, bitTime / c.samplesPerBit,
-                              bitTime, kParameters, &outParameters, &handle, &message);
-    close_(handle);
-    return result;
-  }
-
- private:
-  void* handle_;
-  AmiInitFunction init_ = nullptr;
-  AmiCloseFunction close_ = nullptr;
-};
+long RunThroughLibrary(const host::AmiLibrary& library, const Case& c,
+                       std::vector<double>& matrix) {
+  const double bitTime = 1.0 / c.bitRate;
+  char* outParameters = nullptr;
+  void* handle = nullptr;
+  char* message = nullptr;
+  const long result = library.init()(matrix.data(), c.rows, c.aggressors, bitTime / c.samplesPerBit,
+                                     bitTime, kParameters, &outParameters, &handle, &message);
+  library.close()(handle);
+  return result;
+}
 
 long RunReference(const Case& c, std::vector<double>& matrix) {
   Kx_Norvask driver;
@@ -196,17 +170,20 @@ class RatioReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   using namespace norvask::bench;
   benchmark::Initialize(&argc, argv);
-  const SharedLibrary library;
+  norvask::host::AmiLibrary library;
+  std::string loadError;
+  library.Load(NORVASK_LIBRARY_PATH, loadError);
   for (const Case& c : kCases) {
-    benchmark::RegisterBenchmark(
-        (kBlockPrefix + std::string(c.name)).c_str(),
-        [&library, &c](benchmark::State& state) {
-          if (!library.loaded()) {
-            state.SkipWithError("shared library not loaded");
-            return;
-          }
-          RunCase(state, c, [&](std::vector<double>& matrix) { return library.Run(c, matrix); });
-        })
+    benchmark::RegisterBenchmark((kBlockPrefix + std::string(c.name)).c_str(),
+                                 [&library, &loadError, &c](benchmark::State& state) {
+                                   if (!library.loaded()) {
+                                     state.SkipWithError(loadError.c_str());
+                                     return;
+                                   }
+                                   RunCase(state, c, [&](std::vector<double>& matrix) {
+                                     return RunThroughLibrary(library, c, matrix);
+                                   });
+                                 })
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(
         (kReferencePrefix + std::string(c.name)).c_str(),

@@ -31,17 +31,18 @@ std::vector<double> PulseResponse(const std::vector<double>& impulse, std::int32
   return pulse;
 }
 
-// First index of the largest positive pulse value; 0 when nothing is positive.
-std::int64_t MainCursor(const std::vector<double>& pulse) {
-  double peak = 0.0;
-  std::int64_t cursor = 0;
-  for (std::size_t i = 0; i < pulse.size(); ++i) {
-    if (pulse[i] > peak) {
-      peak = pulse[i];
-      cursor = static_cast<std::int64_t>(i);
+// First index of the largest value above `floor` (a value counts only when
+// strictly greater than every one before it); 0 when none is above `floor`.
+std::int64_t FirstMaximumAbove(const std::vector<double>& values, double floor) {
+  double highest = floor;
+  std::int64_t index = 0;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i] > highest) {
+      highest = values[i];
+      index = static_cast<std::int64_t>(i);
     }
   }
-  return cursor;
+  return index;
 }
 
 // Level sampled at pulse position `position` of the cursor bit when every other
@@ -88,19 +89,6 @@ std::int32_t FirstMinimum(const std::vector<double>& values) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (values[i] < lowest) {
       lowest = values[i];
-      index = static_cast<std::int32_t>(i);
-    }
-  }
-  return index;
-}
-
-// First index of the largest value (0 when no value is above -1e40).
-std::int32_t FirstMaximum(const std::vector<double>& values) {
-  double highest = -1e40;
-  std::int32_t index = 0;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (values[i] > highest) {
-      highest = values[i];
       index = static_cast<std::int32_t>(i);
     }
   }
@@ -175,7 +163,8 @@ bool ImpulseToWorstCaseEye::Initialize(std::ostream& messages) {
     return false;
   }
   const std::vector<double> pulse = PulseResponse(impulse_, SamplesPerBit, LogicLevel);
-  const std::int64_t cursor = MainCursor(pulse);
+  // The main cursor: the pulse's first positive peak.
+  const std::int64_t cursor = FirstMaximumAbove(pulse, 0.0);
 
   // The cursor sits at window index S - 1 until the window moves onto the eye.
   std::int64_t windowStart = cursor - SamplesPerBit + 1;
@@ -242,7 +231,7 @@ void ImpulseToWorstCaseEye::FindZeroCrossings() {
 }
 
 void ImpulseToWorstCaseEye::Normalize() {
-  const double bestCase = (*BcUpperLevels)[FirstMaximum(*WcUpperLevels)];
+  const double bestCase = (*BcUpperLevels)[FirstMaximumAbove(*WcUpperLevels, -1e40)];
   Divide(*BcUpperLevels, bestCase);
   Divide(*BcLowerLevels, bestCase);
   Divide(*WcUpperLevels, bestCase);

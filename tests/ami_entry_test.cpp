@@ -49,7 +49,7 @@ void ExpectNear(const std::vector<double>& actual, const std::vector<double>& ex
 
 class AmiEntryTest : public ::testing::Test {
  protected:
-  AmiLibrary library;
+  ModelLibrary library;
   void SetUp() override { ASSERT_TRUE(library.loaded()) << NORVASK_LIBRARY_PATH; }
 };
 

@@ -78,7 +78,7 @@ TEST(ColumnPathTest, EveryTxiAndGridMatchesThePerSamplePath) {
 
 // The shipped library, as a host loads it, gives the reference path's bits.
 TEST(ColumnPathTest, SharedLibraryMatchesThePerSamplePath) {
-  AmiLibrary library;
+  ModelLibrary library;
   ASSERT_TRUE(library.loaded());
   std::mt19937_64 rng(77);
   const Grid grid{2.8e10, 32, 4500};

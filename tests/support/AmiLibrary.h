@@ -3,40 +3,20 @@
 #ifndef NORVASK_TESTS_SUPPORT_AMILIBRARY_H_
 #define NORVASK_TESTS_SUPPORT_AMILIBRARY_H_
 
-#include <dlfcn.h>
-
 #include <string>
 #include <vector>
 
+#include "tools/host/AmiLibrary.h"
+
 namespace norvask::testing {
 
-using AmiInitFunction = long (*)(double*, long, long, double, double, char*, char**, void**,
-                                 char**);
-using AmiCloseFunction = long (*)(void*);
-
-class AmiLibrary {
+// The library this build made, loaded through the host program's loader.
+class ModelLibrary : public host::AmiLibrary {
  public:
-  AmiLibrary() : handle_(dlopen(NORVASK_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL)) {
-    if (handle_ != nullptr) {
-      init_ = reinterpret_cast<AmiInitFunction>(dlsym(handle_, "AMI_Init"));
-      close_ = reinterpret_cast<AmiCloseFunction>(dlsym(handle_, "AMI_Close"));
-    }
+  ModelLibrary() {
+    std::string error;
+    Load(NORVASK_LIBRARY_PATH, error);
   }
-  ~AmiLibrary() {
-    if (handle_ != nullptr)
-      dlclose(handle_);
-  }
-  AmiLibrary(const AmiLibrary&) = delete;
-  AmiLibrary& operator=(const AmiLibrary&) = delete;
-
-  bool loaded() const { return init_ != nullptr && close_ != nullptr; }
-  AmiInitFunction init() const { return init_; }
-  AmiCloseFunction close() const { return close_; }
-
- private:
-  void* handle_;
-  AmiInitFunction init_ = nullptr;
-  AmiCloseFunction close_ = nullptr;
 };
 
 // What one AMI_Init / AMI_Close pair returned.
@@ -50,7 +30,7 @@ struct AmiCall {
 
 // Calls AMI_Init on `matrix` (rows x (aggressors + 1), column after column)
 // and AMI_Close on its handle; `parameters` null passes a null string.
-inline AmiCall CallAmi(const AmiLibrary& library, std::vector<double>& matrix, long rows,
+inline AmiCall CallAmi(const host::AmiLibrary& library, std::vector<double>& matrix, long rows,
                        long aggressors, double sampleInterval, double bitTime,
                        const char* parameters) {
   AmiCall call;

@@ -38,6 +38,10 @@ class AmiLibrary {
 
   bool loaded() const { return init_ != nullptr && close_ != nullptr; }
 
+  // The entry points themselves, for callers that pass their own arguments.
+  InitFunction init() const { return init_; }
+  CloseFunction close() const { return close_; }
+
   // AMI_Init on `matrix` (rows values per column, aggressors + 1 columns),
   // which it filters in place, then AMI_Close on the handle.
   // REQUIRES: loaded(); matrix.size() == rows * (aggressors + 1).
