@@ -1,17 +1,18 @@
 // Sample-by-sample FIR filter with the block phases Setup, Initialize, Run and
 // Finalize. It convolves either directly over a ring of past inputs or, with
-// EnableFFT = 1, by FFT overlap-add, which yields the same output delayed by
-// one block length (delay()).
+// EnableFFT = 1, by FFT overlap-add (FftOverlapAdd), which yields the same
+// output delayed by one block length.
 #ifndef NORVASK_DSP_FIR_H_
 #define NORVASK_DSP_FIR_H_
 
-#include <complex>
 #include <cstdint>
 #include <ostream>
 #include <vector>
 
-#include "dsp/Block.h"
+#include "dsp/BlockTrace.h"
+#include "dsp/FftOverlapAdd.h"
 #include "dsp/FirKernel.h"
+#include "dsp/SettingsCheck.h"
 
 namespace norvask {
 
@@ -31,8 +32,8 @@ class FIR {
   double In = 0.0;
   double Out = 0.0;
 
-  // Validates the settings and fixes K (and D, M, N, L for the FFT path),
-  // writing every violation. Beyond the size checks it refuses, in FFT mode,
+  // Validates the settings and fixes K (and the FFT path's sizes), writing
+  // every violation. Beyond the size checks it refuses, in FFT mode,
   // taps without any value of magnitude > 0 (there would be nothing to
   // transform) and FFTPow2Size > 30 (the size would not fit 32 bits).
   bool Setup(TraceStream* trace, std::ostream& messages);
@@ -49,35 +50,20 @@ class FIR {
   // Initialize. Direct form: nothing to release.
   void Finalize();
 
-  // K: taps up to the last non-zero one past the first, or all of them when
-  // every tap past the first is 0. The direct form's length.
-  std::int32_t effectiveTapCount() const { return tapCount_; }
-  // FFT path only: transform size and the latency it adds, fixed by Setup.
-  std::int32_t fftSize() const { return fftSize_; }
-  std::int32_t delay() const { return blockLength_; }
-
  private:
   void SetupFFT(SettingsCheck& check, std::ostream& messages);
-  bool DeriveFFTSize(SettingsCheck& check);
-  void InitializeFFT();
   void RunDirect();
   void FilterChunk(double* samples, std::int64_t count);
   double* LoadLine(const double* samples, std::int64_t count);
   void StoreHistory(std::int64_t count);
-  void RunFFT(std::ostream& messages);
-  void ProcessBlock(std::ostream& messages);
-  void ReleaseFFTState();
 
   BlockTrace trace_{"FIR"};
 
-  // Fixed by Setup.
+  // Fixed by Setup. K: taps up to the last non-zero one past the first, or
+  // all of them when every tap past the first is 0.
   bool setupPassed_ = false;
   bool fftMode_ = false;
-  std::int32_t tapCount_ = 0;      // K
-  std::int32_t leadingZeros_ = 0;  // D
-  std::int32_t tapSpan_ = 0;       // M
-  std::int32_t fftSize_ = 0;       // N
-  std::int32_t blockLength_ = 0;   // L
+  std::int32_t tapCount_ = 0;  // K
 
   // Run state, built by Initialize. `ready_` guards Run against a failed or
   // missing Setup/Initialize, so no index below is used unchecked.
@@ -92,19 +78,7 @@ class FIR {
   FirKernel kernel_;
   std::vector<double> line_;
 
-  // FFT path. The spectrum of a block only lives between the two transforms,
-  // so it is computed inside that block's output buffer: no per-block
-  // allocation and no copies.
-  std::vector<std::complex<double>> tapSpectrum_;     // H
-  std::vector<double> inputBlock_[2];                 // L samples each
-  std::vector<std::complex<double>> outputBlock_[2];  // N values each
-  std::vector<double> overlap_;                       // L values
-  std::vector<double> delayLine_;                     // D + 1 values
-  std::int32_t delayRead_ = 0;
-  std::int32_t delayWrite_ = 0;
-  std::int32_t blockPos_ = 0;
-  int current_ = 0;  // A; the other block is 1 - current_
-  std::int64_t processCount_ = 0;
+  FftOverlapAdd overlapAdd_;
 };
 
 }  // namespace norvask
