@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "dsp/ImpulseOperations.h"
+#include "dsp/SettingsCheck.h"
 
 namespace norvask {
 

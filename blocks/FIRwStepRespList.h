@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "blocks/InterpolateStepRespData.h"
-#include "dsp/Block.h"
+#include "dsp/BlockTrace.h"
 #include "dsp/FIR.h"
 
 namespace norvask {
@@ -63,11 +63,7 @@ class FIRwStepRespList {
   std::int32_t impulseLength() const { return impulseLength_; }
   bool invertImpulse() const { return invertImpulse_; }
   const std::vector<double>& evalResponse() const { return evalResponse_; }
-  double timeStep() const { return timeStep_; }
-  std::int64_t sampleCount() const { return sampleCount_; }
   const std::vector<double>& taps() const { return interpolation_.yDataOut; }
-  FIR& fir() { return fir_; }
-  TraceStream* traceStream() const { return trace_.stream(); }
 
  private:
   struct EyeLevels {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "dsp/SettingsCheck.h"
+
 namespace norvask {
 
 namespace {

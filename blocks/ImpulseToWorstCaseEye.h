@@ -12,7 +12,7 @@
 #include <ostream>
 #include <vector>
 
-#include "dsp/Block.h"
+#include "dsp/BlockTrace.h"
 
 namespace norvask {
 

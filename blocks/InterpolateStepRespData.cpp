@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "dsp/SettingsCheck.h"
+
 namespace norvask {
 
 namespace {

@@ -12,8 +12,9 @@
 #include <ostream>
 #include <vector>
 
-#include "dsp/Block.h"
+#include "dsp/BlockTrace.h"
 #include "dsp/InterpolateData.h"
+#include "dsp/SettingsCheck.h"
 
 namespace norvask {
 

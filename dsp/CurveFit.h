@@ -6,7 +6,7 @@
 #ifndef NORVASK_DSP_CURVE_FIT_H_
 #define NORVASK_DSP_CURVE_FIT_H_
 
-#include "dsp/Block.h"
+#include "dsp/BlockTrace.h"
 #include "dsp/MatrixMath.h"
 
 namespace norvask {

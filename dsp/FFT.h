@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dsp/Block.h"
+#include "dsp/BlockTrace.h"
 
 namespace norvask {
 
@@ -27,9 +27,6 @@ class FFT {
   // REQUIRES: data.size() is a power of two (or 0) and at most 2^30; any
   // other length is refused and leaves `data` unchanged.
   void ComplexFFT(std::vector<std::complex<double>>& data, std::int32_t direction);
-
-  // Number of ComplexFFT calls made on this object.
-  std::int32_t callCount() const { return trace_.calls(); }
 
  private:
   TraceStream* traceStream_ = nullptr;

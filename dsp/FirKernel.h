@@ -35,8 +35,6 @@ class FirKernel {
   FirKernel(FirKernel&&) = default;
   FirKernel& operator=(FirKernel&&) = default;
 
-  InstructionSet instructionSet() const { return set_; }
-
   // Sizes the scratch for calls of up to maxCount outputs and maxTerms
   // terms. The only place that allocates; Filter never does.
   void Reserve(std::int64_t maxCount, std::int32_t maxTerms);

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "dsp/CurveFit.h"
+#include "dsp/SettingsCheck.h"
 
 namespace norvask {
 

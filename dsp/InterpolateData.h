@@ -11,7 +11,8 @@
 #include <ostream>
 #include <vector>
 
-#include "dsp/Block.h"
+#include "dsp/BlockTrace.h"
+#include "dsp/SettingsCheck.h"
 
 namespace norvask {
 

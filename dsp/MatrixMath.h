@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dsp/Block.h"
+#include "dsp/BlockTrace.h"
 
 namespace norvask {
 
