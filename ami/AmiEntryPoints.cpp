@@ -2,15 +2,14 @@
 // and destroy the Kx_Norvask object; everything else lives in ordinary C++
 // classes. No exception leaves them: a failure inside becomes a result of 0
 // and a line in the returned message, never a crash of the host.
+#include "ami/AmiEntryPoints.h"
+
 #include <new>
 
 #include "ami/Kx_Norvask.h"
 
 #if defined(_WIN32)
 #include <windows.h>
-#define NORVASK_EXPORT extern "C" __declspec(dllexport)
-#else
-#define NORVASK_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
 namespace {
@@ -24,9 +23,9 @@ char kNoHandleMessage[] =
 
 }  // namespace
 
-NORVASK_EXPORT long AMI_Init(double* impulse_matrix, long row_size, long aggressors,
-                             double sample_interval, double bit_time, char* AMI_parameters_in,
-                             char** AMI_parameters_out, void** AMI_memory_handle, char** AMI_msg) {
+long AMI_Init(double* impulse_matrix, long row_size, long aggressors, double sample_interval,
+              double bit_time, char* AMI_parameters_in, char** AMI_parameters_out,
+              void** AMI_memory_handle, char** AMI_msg) {
   (void)AMI_parameters_out;  // a statistical Tx model returns no parameters
   norvask::Kx_Norvask* handle = new (std::nothrow) norvask::Kx_Norvask();
   long result = 0;
@@ -53,7 +52,7 @@ NORVASK_EXPORT long AMI_Init(double* impulse_matrix, long row_size, long aggress
   return result;
 }
 
-NORVASK_EXPORT long AMI_Close(void* AMI_memory_handle) {
+long AMI_Close(void* AMI_memory_handle) {
   auto* handle = static_cast<norvask::Kx_Norvask*>(AMI_memory_handle);
   if (handle == nullptr)
     return 0;

@@ -16,7 +16,7 @@
 
 #include "MachineLimit.h"
 #include "ami/Kx_Norvask.h"
-#include "tools/host/AmiLibrary.h"
+#include "host/AmiLibrary.h"
 
 namespace norvask::bench {
 namespace {

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/AmiLibrary.h"
 #include "support/DriverTaps.h"
+#include "support/ModelLibrary.h"
 
 namespace norvask::testing {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ami/Kx_Norvask.h"
-#include "support/AmiLibrary.h"
+#include "support/ModelLibrary.h"
 
 namespace norvask::testing {
 namespace {

@@ -20,13 +20,13 @@
 
 #include "ami/Norvask.h"
 #include "blocks/FIRwStepRespList.h"
-#include "tools/host/AmiLibrary.h"
-#include "tools/host/ChannelFile.h"
-#include "tools/host/EyeMetrics.h"
-#include "tools/host/LossyChannel.h"
-#include "tools/host/ModelRun.h"
-#include "tools/host/SeriesCsv.h"
-#include "tools/host/TxiSweep.h"
+#include "host/AmiLibrary.h"
+#include "host/ChannelFile.h"
+#include "host/EyeMetrics.h"
+#include "host/LossyChannel.h"
+#include "host/ModelRun.h"
+#include "host/SeriesCsv.h"
+#include "host/TxiSweep.h"
 
 namespace norvask::host {
 namespace {

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-extern "C" long AMI_Init(double*, long, long, double, double, char*, char**, void**, char**);
-extern "C" long AMI_Close(void*);
+#include "ami/AmiEntryPoints.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/host/ModelRun.h"
+#include "host/ModelRun.h"
 
 #include <algorithm>
 #include <cmath>

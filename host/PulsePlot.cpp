@@ -1,4 +1,4 @@
-#include "tools/host/PulsePlot.h"
+#include "host/PulsePlot.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Writes sampled responses as a CSV table a spreadsheet or plotting script
 // reads directly: a header row, then one row per sample with its time.
-#ifndef NORVASK_TOOLS_HOST_SERIESCSV_H_
-#define NORVASK_TOOLS_HOST_SERIESCSV_H_
+#ifndef NORVASK_HOST_SERIESCSV_H_
+#define NORVASK_HOST_SERIESCSV_H_
 
 #include <ostream>
 #include <string>
@@ -22,4 +22,4 @@ void writeSeriesCsv(std::ostream& out, double sampleInterval,
 
 }  // namespace norvask::host
 
-#endif  // NORVASK_TOOLS_HOST_SERIESCSV_H_
+#endif  // NORVASK_HOST_SERIESCSV_H_

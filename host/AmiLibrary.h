@@ -5,11 +5,13 @@
 // LoadLibrary on Windows), passes the impulse matrix column-major with the
 // channel first and the aggressors after it, and closes every handle it got,
 // also after a failed AMI_Init, as the IBIS-AMI contract asks.
-#ifndef NORVASK_TOOLS_HOST_AMILIBRARY_H_
-#define NORVASK_TOOLS_HOST_AMILIBRARY_H_
+#ifndef NORVASK_HOST_AMILIBRARY_H_
+#define NORVASK_HOST_AMILIBRARY_H_
 
 #include <string>
 #include <vector>
+
+#include "ami/AmiEntryPoints.h"
 
 namespace norvask::host {
 
@@ -22,11 +24,6 @@ struct AmiCallResult {
 
 class AmiLibrary {
  public:
-  using InitFunction = long (*)(double* impulseMatrix, long rowSize, long aggressors,
-                                double sampleInterval, double bitTime, char* parametersIn,
-                                char** parametersOut, void** memoryHandle, char** message);
-  using CloseFunction = long (*)(void* memoryHandle);
-
   AmiLibrary() = default;
   ~AmiLibrary();
   AmiLibrary(const AmiLibrary&) = delete;
@@ -39,8 +36,8 @@ class AmiLibrary {
   bool loaded() const { return init_ != nullptr && close_ != nullptr; }
 
   // The entry points themselves, for callers that pass their own arguments.
-  InitFunction init() const { return init_; }
-  CloseFunction close() const { return close_; }
+  AmiInitFunction init() const { return init_; }
+  AmiCloseFunction close() const { return close_; }
 
   // AMI_Init on `matrix` (rows values per column, aggressors + 1 columns),
   // which it filters in place, then AMI_Close on the handle.
@@ -53,14 +50,14 @@ class AmiLibrary {
   void Unload();
 
   void* handle_ = nullptr;
-  InitFunction init_ = nullptr;
-  CloseFunction close_ = nullptr;
+  AmiInitFunction init_ = nullptr;
+  AmiCloseFunction close_ = nullptr;
 };
 
 // The Norvask library that the build puts one folder above the host program:
-// the host lives in build/tools/, the library at the top of build/.
+// the host lives in build/host/, the library at the top of build/.
 std::string defaultLibraryPath(const char* programPath);
 
 }  // namespace norvask::host
 
-#endif  // NORVASK_TOOLS_HOST_AMILIBRARY_H_
+#endif  // NORVASK_HOST_AMILIBRARY_H_

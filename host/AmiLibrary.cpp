@@ -1,4 +1,4 @@
-#include "tools/host/AmiLibrary.h"
+#include "host/AmiLibrary.h"
 
 #include <cstdlib>
 
@@ -86,8 +86,8 @@ bool AmiLibrary::Load(const std::string& path, std::string& error) {
     error = "cannot load the IBIS-AMI library " + path + ": " + lastLoadError();
     return false;
   }
-  init_ = reinterpret_cast<InitFunction>(findSymbol(handle_, "AMI_Init"));
-  close_ = reinterpret_cast<CloseFunction>(findSymbol(handle_, "AMI_Close"));
+  init_ = reinterpret_cast<AmiInitFunction>(findSymbol(handle_, "AMI_Init"));
+  close_ = reinterpret_cast<AmiCloseFunction>(findSymbol(handle_, "AMI_Close"));
   if (!loaded()) {
     error = path + " is not an IBIS-AMI model: it does not export " +
             (init_ == nullptr ? "AMI_Init" : "AMI_Close");
@@ -118,8 +118,8 @@ AmiCallResult AmiLibrary::InitAndClose(std::vector<double>& matrix, long rows, l
 }
 
 std::string defaultLibraryPath(const char* programPath) {
-  const std::string toolsFolder = parentFolder(executablePath(programPath));
-  return parentFolder(toolsFolder) + kSeparator + kLibraryFileName;
+  const std::string hostFolder = parentFolder(executablePath(programPath));
+  return parentFolder(hostFolder) + kSeparator + kLibraryFileName;
 }
 
 }  // namespace norvask::host

@@ -3,13 +3,13 @@
 # the real shared library under valgrind memcheck. Any invalid access, use of
 # uninitialised memory or leak (definite, indirect or possible) fails.
 #
-# Usage: tools/memcheck_cycles.sh <build dir> [cycles]   (default 10000)
+# Usage: tests/programs/memcheck_cycles.sh <build dir> [cycles]   (default 10000)
 set -euo pipefail
 build=${1:?usage: $0 <build dir> [cycles]}
 cycles=${2:-10000}
-for f in "$build/tools/ami_cycles" "$build/libnorvask.so"; do
+for f in "$build/tests/ami_cycles" "$build/libnorvask.so"; do
   [ -e "$f" ] || { echo "missing $f: build the ami_cycles and norvask targets first" >&2; exit 2; }
 done
 valgrind --error-exitcode=1 --leak-check=full \
   --errors-for-leak-kinds=definite,indirect,possible \
-  "$build/tools/ami_cycles" "$build/libnorvask.so" "$cycles"
+  "$build/tests/ami_cycles" "$build/libnorvask.so" "$cycles"

@@ -1,4 +1,4 @@
-#include "tools/host/HostOptions.h"
+#include "host/HostOptions.h"
 
 #include <cerrno>
 #include <cmath>

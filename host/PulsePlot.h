@@ -3,15 +3,15 @@
 // is and how much of the bit spills into its neighbours.
 //
 // The file is self-contained SVG 1.1 and opens in any browser.
-#ifndef NORVASK_TOOLS_HOST_PULSEPLOT_H_
-#define NORVASK_TOOLS_HOST_PULSEPLOT_H_
+#ifndef NORVASK_HOST_PULSEPLOT_H_
+#define NORVASK_HOST_PULSEPLOT_H_
 
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "tools/host/SeriesCsv.h"
+#include "host/SeriesCsv.h"
 
 namespace norvask::host {
 
@@ -30,4 +30,4 @@ struct PulsePlot {
 
 }  // namespace norvask::host
 
-#endif  // NORVASK_TOOLS_HOST_PULSEPLOT_H_
+#endif  // NORVASK_HOST_PULSEPLOT_H_

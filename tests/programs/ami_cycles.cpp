@@ -1,4 +1,4 @@
-// Loads the built shared library with dlopen, as a channel simulator does, and
+// Loads the built shared library, as a channel simulator does, and
 // runs many AMI_Init / AMI_Close pairs with varied host inputs: good ones and
 // every kind a host should not pass but might (bad txi, negative bit times,
 // too few samples per bit, zero or NaN sample intervals, null matrices and
@@ -12,8 +12,6 @@
 // handle whenever there is a place for it, AMI_Close returning 1, and the
 // result that the kind of input must give. A violation is printed and makes
 // the exit status nonzero.
-#include <dlfcn.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -22,10 +20,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "host/AmiLibrary.h"
 
-using AmiInit = long (*)(double*, long, long, double, double, char*, char**, void**, char**);
-using AmiClose = long (*)(void*);
+namespace {
 
 // Ten picoseconds per bit keeps the driver impulse a few hundred samples at
 // most, so thousands of cycles stay quick under valgrind.
@@ -147,7 +144,7 @@ HostCall MakeCall(Kind kind, Randomness& random) {
 
 // Makes the call; returns an empty string when everything the host sees is
 // as it must be, else what went wrong.
-std::string Check(AmiInit init, AmiClose close, HostCall& call) {
+std::string Check(norvask::AmiInitFunction init, norvask::AmiCloseFunction close, HostCall& call) {
   char* outParameters = nullptr;
   void* handle = nullptr;
   char* message = nullptr;
@@ -181,16 +178,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const long cycles = argc > 2 ? std::atol(argv[2]) : 10000;
-  void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    std::fprintf(stderr, "cannot load %s: %s\n", argv[1], dlerror());
-    return 2;
-  }
-  const auto init = reinterpret_cast<AmiInit>(dlsym(library, "AMI_Init"));
-  const auto close = reinterpret_cast<AmiClose>(dlsym(library, "AMI_Close"));
-  if (init == nullptr || close == nullptr) {
-    std::fprintf(stderr, "%s does not export AMI_Init and AMI_Close\n", argv[1]);
-    dlclose(library);
+  norvask::host::AmiLibrary library;
+  std::string error;
+  if (!library.Load(argv[1], error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
 
@@ -200,11 +191,10 @@ int main(int argc, char** argv) {
   for (long cycle = 0; cycle < cycles; ++cycle) {
     const Kind kind = static_cast<Kind>(cycle % kinds);
     HostCall call = MakeCall(kind, random);
-    const std::string fault = Check(init, close, call);
+    const std::string fault = Check(library.init(), library.close(), call);
     if (!fault.empty() && ++faults <= 20)
       std::printf("cycle %ld (kind %ld):%s\n", cycle, cycle % kinds, fault.c_str());
   }
-  dlclose(library);
   std::printf("%ld AMI_Init/AMI_Close cycles, %ld with faults\n", cycles, faults);
   return faults == 0 ? 0 : 1;
 }

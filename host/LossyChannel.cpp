@@ -1,9 +1,11 @@
-#include "tools/host/LossyChannel.h"
+#include "host/LossyChannel.h"
 
 #include <cmath>
 #include <complex>
+#include <cstddef>
+#include <cstdint>
 
-#include "tools/host/Fft.h"
+#include "dsp/FFT.h"
 
 namespace norvask::host {
 
@@ -19,17 +21,31 @@ constexpr double kLowFrequencyCorner = 0.05;
 
 using Spectrum = std::vector<std::complex<double>>;
 
+constexpr std::int32_t kForward = 1;  // scaled by 1/N
+constexpr std::int32_t kInverse = 0;  // unscaled
+
+std::size_t nextPowerOfTwo(std::size_t n) {
+  std::size_t power = 1;
+  while (power < n)
+    power *= 2;
+  return power;
+}
+
 // Real cepstrum of the log magnitude folded onto positive quefrencies: the
 // exponential of its transform is the minimum-phase spectrum of that magnitude.
+// The log magnitude is real and even, so its cepstrum is the same in either
+// transform direction; the spectrum comes out conjugated, which the real part
+// of the impulse taken by impulseResponse() does not see.
 Spectrum minimumPhaseSpectrum(const std::vector<double>& logMagnitude) {
   const std::size_t n = logMagnitude.size();
   Spectrum cepstrum(logMagnitude.begin(), logMagnitude.end());
-  fftInPlace(cepstrum, true);
+  FFT fft;
+  fft.ComplexFFT(cepstrum, kForward);
   for (std::size_t i = 1; i < n / 2; ++i)
     cepstrum[i] *= 2.0;
   for (std::size_t i = n / 2 + 1; i < n; ++i)
     cepstrum[i] = 0.0;
-  fftInPlace(cepstrum, false);
+  fft.ComplexFFT(cepstrum, kInverse);
   for (auto& bin : cepstrum)
     bin = std::exp(bin);
   return cepstrum;
@@ -62,7 +78,7 @@ std::vector<double> LossyChannel::impulseResponse() const {
     logMagnitude[k] = -loss_dB(static_cast<double>(mirrored) * binWidth) * nepersPerDecibel;
   }
   Spectrum response = minimumPhaseSpectrum(logMagnitude);
-  fftInPlace(response, true);
+  FFT().ComplexFFT(response, kForward);
 
   std::vector<double> impulse(static_cast<std::size_t>(Samples));
   double area = 0.0;

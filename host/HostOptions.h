@@ -3,14 +3,14 @@
 //
 // Parsing checks every value as it reads it, so a typing error ends the run
 // with one line naming the option instead of a simulation on a wrong setting.
-#ifndef NORVASK_TOOLS_HOST_HOSTOPTIONS_H_
-#define NORVASK_TOOLS_HOST_HOSTOPTIONS_H_
+#ifndef NORVASK_HOST_HOSTOPTIONS_H_
+#define NORVASK_HOST_HOSTOPTIONS_H_
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tools/host/ModelRun.h"
+#include "host/ModelRun.h"
 
 namespace norvask::host {
 
@@ -40,4 +40,4 @@ std::string hostUsage();
 
 }  // namespace norvask::host
 
-#endif  // NORVASK_TOOLS_HOST_HOSTOPTIONS_H_
+#endif  // NORVASK_HOST_HOSTOPTIONS_H_

@@ -7,8 +7,8 @@
 // causal and has the fast rise and long tail of a real trace; it comes in the
 // IBIS-AMI impulse convention (1/s), scaled so that its samples summed times
 // the sample interval equal the DC gain.
-#ifndef NORVASK_TOOLS_HOST_LOSSYCHANNEL_H_
-#define NORVASK_TOOLS_HOST_LOSSYCHANNEL_H_
+#ifndef NORVASK_HOST_LOSSYCHANNEL_H_
+#define NORVASK_HOST_LOSSYCHANNEL_H_
 
 #include <cstdint>
 #include <vector>
@@ -33,4 +33,4 @@ struct LossyChannel {
 
 }  // namespace norvask::host
 
-#endif  // NORVASK_TOOLS_HOST_LOSSYCHANNEL_H_
+#endif  // NORVASK_HOST_LOSSYCHANNEL_H_

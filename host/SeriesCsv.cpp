@@ -1,4 +1,4 @@
-#include "tools/host/SeriesCsv.h"
+#include "host/SeriesCsv.h"
 
 #include <algorithm>
 

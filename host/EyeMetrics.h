@@ -4,8 +4,8 @@
 // The host measures the response exactly as the equalizer's step-response
 // search does (impulse times sample interval, logic level 0.5), so that its
 // txi sweep and that search rank the settings alike.
-#ifndef NORVASK_TOOLS_HOST_EYEMETRICS_H_
-#define NORVASK_TOOLS_HOST_EYEMETRICS_H_
+#ifndef NORVASK_HOST_EYEMETRICS_H_
+#define NORVASK_HOST_EYEMETRICS_H_
 
 #include <cstdint>
 #include <string>
@@ -42,4 +42,4 @@ bool measureEye(const std::vector<double>& impulse, double sampleInterval,
 
 }  // namespace norvask::host
 
-#endif  // NORVASK_TOOLS_HOST_EYEMETRICS_H_
+#endif  // NORVASK_HOST_EYEMETRICS_H_

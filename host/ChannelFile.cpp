@@ -1,4 +1,4 @@
-#include "tools/host/ChannelFile.h"
+#include "host/ChannelFile.h"
 
 #include <algorithm>
 #include <cmath>

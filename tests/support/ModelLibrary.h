@@ -1,12 +1,12 @@
 // Loads the built shared library the way a channel simulator does and calls
 // its entry points, so end-to-end tests see exactly what a host sees.
-#ifndef NORVASK_TESTS_SUPPORT_AMILIBRARY_H_
-#define NORVASK_TESTS_SUPPORT_AMILIBRARY_H_
+#ifndef NORVASK_TESTS_SUPPORT_MODELLIBRARY_H_
+#define NORVASK_TESTS_SUPPORT_MODELLIBRARY_H_
 
 #include <string>
 #include <vector>
 
-#include "tools/host/AmiLibrary.h"
+#include "host/AmiLibrary.h"
 
 namespace norvask::testing {
 
@@ -54,4 +54,4 @@ inline AmiCall CallAmi(const host::AmiLibrary& library, std::vector<double>& mat
 
 }  // namespace norvask::testing
 
-#endif  // NORVASK_TESTS_SUPPORT_AMILIBRARY_H_
+#endif  // NORVASK_TESTS_SUPPORT_MODELLIBRARY_H_

@@ -6,8 +6,8 @@
 // response), separated by white space or a comma. Leading header lines and
 // comment lines are skipped; anything else that is not two numbers is an error,
 // because a silently skipped data line would distort the channel.
-#ifndef NORVASK_TOOLS_HOST_CHANNELFILE_H_
-#define NORVASK_TOOLS_HOST_CHANNELFILE_H_
+#ifndef NORVASK_HOST_CHANNELFILE_H_
+#define NORVASK_HOST_CHANNELFILE_H_
 
 #include <istream>
 #include <string>
@@ -37,4 +37,4 @@ std::vector<double> resampleLinear(const SampledWaveform& waveform, double sampl
 
 }  // namespace norvask::host
 
-#endif  // NORVASK_TOOLS_HOST_CHANNELFILE_H_
+#endif  // NORVASK_HOST_CHANNELFILE_H_

@@ -1,4 +1,4 @@
-#include "tools/host/EyeMetrics.h"
+#include "host/EyeMetrics.h"
 
 #include <algorithm>
 #include <sstream>

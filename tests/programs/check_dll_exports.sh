@@ -4,7 +4,7 @@
 # leading underscore, no @n suffix, no C++ mangling), nothing is exported by
 # ordinal only, and it needs no mingw runtime DLL beside it.
 #
-# Usage: tools/check_dll_exports.sh <path to norvask.dll>
+# Usage: tests/programs/check_dll_exports.sh <path to norvask.dll>
 set -euo pipefail
 dll=${1:?usage: $0 <path to norvask.dll>}
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}

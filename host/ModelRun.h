@@ -1,14 +1,14 @@
 // One pass of a set of channel responses through an IBIS-AMI model, as a
 // statistical channel simulation does it: build the impulse matrix, let
 // AMI_Init filter it, and take the columns back apart.
-#ifndef NORVASK_TOOLS_HOST_MODELRUN_H_
-#define NORVASK_TOOLS_HOST_MODELRUN_H_
+#ifndef NORVASK_HOST_MODELRUN_H_
+#define NORVASK_HOST_MODELRUN_H_
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tools/host/AmiLibrary.h"
+#include "host/AmiLibrary.h"
 
 namespace norvask::host {
 
@@ -48,4 +48,4 @@ ModelRun runThroughModel(const AmiLibrary& library, const ChannelSet& channels,
 
 }  // namespace norvask::host
 
-#endif  // NORVASK_TOOLS_HOST_MODELRUN_H_
+#endif  // NORVASK_HOST_MODELRUN_H_

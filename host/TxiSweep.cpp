@@ -1,4 +1,4 @@
-#include "tools/host/TxiSweep.h"
+#include "host/TxiSweep.h"
 
 #include <charconv>
 

@@ -4,16 +4,16 @@
 // The ranking follows the equalizer's own step-response search: the largest
 // worst-case/best-case eye opening ratio wins, ties keep the lower txi, and a
 // setting whose ratio is not a number never wins.
-#ifndef NORVASK_TOOLS_HOST_TXISWEEP_H_
-#define NORVASK_TOOLS_HOST_TXISWEEP_H_
+#ifndef NORVASK_HOST_TXISWEEP_H_
+#define NORVASK_HOST_TXISWEEP_H_
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tools/host/AmiLibrary.h"
-#include "tools/host/EyeMetrics.h"
-#include "tools/host/ModelRun.h"
+#include "host/AmiLibrary.h"
+#include "host/EyeMetrics.h"
+#include "host/ModelRun.h"
 
 namespace norvask::host {
 
@@ -40,4 +40,4 @@ bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkT
 
 }  // namespace norvask::host
 
-#endif  // NORVASK_TOOLS_HOST_TXISWEEP_H_
+#endif  // NORVASK_HOST_TXISWEEP_H_
