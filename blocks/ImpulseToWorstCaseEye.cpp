@@ -241,14 +241,12 @@ void ImpulseToWorstCaseEye::Normalize() {
 }
 
 void ImpulseToWorstCaseEye::RestorePolarity() {
+  // Every level array the owner gave is negated, a lone best-case one too
+  // (Negate skips the absent ones).
   Negate(WcUpperLevels);
   Negate(WcLowerLevels);
-  // A lone best-case array was never filled, so flipping it would only corrupt
-  // the owner's data; only the pair the analysis wrote is restored.
-  if (BcUpperLevels != nullptr && BcLowerLevels != nullptr) {
-    Negate(BcUpperLevels);
-    Negate(BcLowerLevels);
-  }
+  Negate(BcUpperLevels);
+  Negate(BcLowerLevels);
 }
 
 }  // namespace norvask

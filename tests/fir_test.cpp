@@ -117,7 +117,7 @@ TEST(FIRTest, FFTPathIsTheDirectFormDelayedByOneBlock) {
   }
 }
 
-TEST(FIRTest, FFTPathWorkedExamplesProcessCountReportAndTrace) {
+TEST(FIRTest, FFTPathSizesProcessCountReportAndTrace) {
   const std::string path = testing::TempDir() + "fir_trace.txt";
   const Samples one{1.0}, ramp{0.0, 0.0, 1.0, 2.0, 3.0};
   std::ostringstream messages;

@@ -129,12 +129,22 @@ TEST_F(EqualizerTest, UnitChannelFiltersWithTheSelectedTapsScaledByGain) {
 
   const std::vector<double> taps = Taps(7);
   ASSERT_EQ(block.taps(), taps);
-  for (std::size_t i = 0; i < taps.size() + 3; ++i) {
-    block.In = i == 0 ? 1.0 : 0.0;
+  std::vector<double> column(taps.size() + 3, 0.0);
+  column[0] = 1.0;
+  for (std::size_t i = 0; i < column.size(); ++i) {
+    block.In = column[i];
     block.Run(messages);
     EXPECT_EQ(block.Time, i * ((1.0 / kBitRate) / kSamplesPerBit));
     EXPECT_EQ(block.Out, i < taps.size() ? taps[i] * block.gain() : 0.0) << i;
   }
+  const double timeAfterRuns = block.Time;
+
+  // The whole column at once leaves the same outputs and the same Time.
+  ASSERT_TRUE(SetUpAndInitialize(unit));
+  block.RunBlock(column.data(), static_cast<std::int64_t>(column.size()), messages);
+  EXPECT_EQ(column.front(), taps.front() * block.gain());
+  EXPECT_EQ(column.back(), 0.0);
+  EXPECT_EQ(block.Time, timeAfterRuns);
 }
 
 TEST_F(EqualizerTest, BypassPlaysOutTheRawStepResponse) {

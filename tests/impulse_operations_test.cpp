@@ -11,9 +11,9 @@ namespace norvask {
 namespace {
 
 TEST(ImpulseOperations, EyeCentreComesFromTheLastCrossingsOrTheFirstMaximum) {
-  // {window, centre, level}: the worked example (rise 2, fall 5); an open region that
-  // wraps, (8 + 1 + 5) / 2; the last of several crossings; 0 counts as closed; no
-  // crossing pair takes the first maximum from index 1 on; a closed eye is reported.
+  // {window, centre, level}: the unit impulse at 4 samples per bit (rise 2, fall 5); an open region
+  // that wraps, (8 + 1 + 5) / 2; the last of several crossings; 0 counts as closed; no crossing
+  // pair takes the first maximum from index 1 on; a closed eye is reported.
   const std::tuple<std::vector<double>, int, double> cases[] = {
       {{-0.5, -0.5, 0.5, 0.5, 0.5, 0.5, -0.5, -0.5}, 3, 0.5},
       {{1, 1, -1, -1, -1, 1, 1, 2}, 7, 2},
@@ -40,7 +40,7 @@ TEST(ImpulseOperations, LevelsAreReadAtTheEyeCentreOfTheAnalysis) {
   EXPECT_EQ(messages.str(),
             "SamplesPerBit must be an integer >= 1.\nLogicLevel must be > 0.\n"
             "There must be at least one Impulse array value.\n");
-  // The worked example; [-1] is scanned negated: the centre wraps to (8 + 1 + 6) / 2.
+  // The unit impulse again; [-1] is scanned negated: the centre wraps to (8 + 1 + 6) / 2.
   ASSERT_TRUE(operations.determineEyeBcWcUpperLevels({1.0}, 4, 0.5, bc, wc, messages));
   EXPECT_TRUE(bc == 0.5 && wc == 0.5);
   ASSERT_TRUE(operations.determineEyeBcWcUpperLevels({-1.0}, 4, 0.5, bc, wc, messages));

@@ -97,7 +97,7 @@ std::pair<double, double> BruteForceLevels(const std::vector<double>& response, 
   return {lowest, highest};
 }
 
-TEST(ImpulseToWorstCaseEye, WorkedExampleWithAndWithoutNormalization) {
+TEST(ImpulseToWorstCaseEye, UnitImpulseWithAndWithoutNormalization) {
   // The first window [-.5 -.5 -.5 .5 .5 .5 .5 -.5] is open from 3 to 6, so it
   // moves one sample right onto the centre. Normalization divides by the best case 0.5.
   for (std::int32_t normalization : {0, 1}) {
@@ -158,6 +158,19 @@ TEST(ImpulseToWorstCaseEye, NegativePeakGivesExactlyTheNegatedLevelsOfItsNegatio
   EyeAnalysis tie;
   ASSERT_TRUE(tie.Run({-1.0, 1.0}, 2, 0.5));
   EXPECT_EQ(tie.eye.ImpulseInverted, 1);
+
+  // A lone best-case array is not filled, but it is negated like the others.
+  const std::vector<double> impulse{-1.0};
+  std::vector<double> wcUpper, wcLower, bcUpper{1.0, 2.0};
+  ImpulseToWorstCaseEye eye;
+  eye.Impulse = &impulse;
+  eye.SamplesPerBit = 1;
+  eye.WcUpperLevels = &wcUpper;
+  eye.WcLowerLevels = &wcLower;
+  eye.BcUpperLevels = &bcUpper;
+  std::ostringstream messages;
+  ASSERT_TRUE(eye.Setup(nullptr, messages) && eye.Initialize(messages));
+  EXPECT_EQ(bcUpper, (std::vector<double>{-1.0, -2.0}));
 }
 
 TEST(ImpulseToWorstCaseEye, SetupAndInitializeReportEveryInvalidSetting) {

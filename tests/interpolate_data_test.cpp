@@ -1,4 +1,4 @@
-// The interpolation engine: kernel values at worked examples, shape
+// The interpolation engine: kernel values at small hand-computed cases, shape
 // preservation, the log axis against a direct computation, differences and
 // their scaling, and every Setup message in order; then its curve-fit kernels
 // and the determinant beneath them against independent routes to the same numbers.
@@ -51,7 +51,7 @@ struct Rig {
   }
 };
 
-TEST(InterpolateDataKernels, WorkedStepExampleForEachTypeAndTheDipCase) {
+TEST(InterpolateDataKernels, StepDataForEachTypeAndTheDipCase) {
   const std::string path = testing::TempDir() + "interpolate_data_trace.txt";
   const std::vector<double> expected[3] = {
       {0.0, 0.25, 1.0}, {-0.0625, 0.203125, 1.0625}, {-0.0625, 0.234375, 1.0625}};

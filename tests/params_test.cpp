@@ -143,6 +143,10 @@ TEST(ParamsValues, TokenEndsAtABlankOrParenthesisAndConvertsAsAtofAndAtoi) {
   ExpectReads<std::int32_t>({{"(Norvask (txi 3", "Norvask.txi", 0},  // never the last character
                              {"(Norvask (txi 35", "Norvask.txi", 3},
                              {"(Norvask (txi 3.7))", "Norvask.txi", 3},
+                             // Decimal, never octal or hexadecimal.
+                             {"(Norvask (txi 010))", "Norvask.txi", 10},
+                             {"(Norvask (txi 08))", "Norvask.txi", 8},
+                             {"(Norvask (txi 0x1F))", "Norvask.txi", 0},
                              {"(Norvask (txi\n\t+5))", "Norvask.txi", 5},
                              {"(Norvask (txi 99999999999))", "Norvask.txi", INT32_MAX},
                              {"(Norvask (txi -99999999999999999999999))", "Norvask.txi", INT32_MIN},
