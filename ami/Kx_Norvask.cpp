@@ -21,7 +21,7 @@ constexpr double kMaxDriverImpulseSamples = 16777216.0;  // 2^24
 // The time span of the step-response table, in seconds.
 constexpr double kStepResponseSpan = (kStepResponseRows - 1) * 1e-12;
 
-bool FitsInt32(double value) {
+bool fitsInt32(double value) {
   return value > -2147483649.0 && value < 2147483648.0;
 }
 
@@ -52,7 +52,7 @@ long Kx_Norvask::Init(const AmiInitArguments& arguments) {
 bool Kx_Norvask::SetRates(const AmiInitArguments& arguments) {
   const double ratio = arguments.bitTime / arguments.sampleInterval + 0.5;
   if (!std::isfinite(arguments.sampleInterval) || arguments.sampleInterval == 0.0 ||
-      !std::isfinite(arguments.bitTime) || !FitsInt32(ratio)) {
+      !std::isfinite(arguments.bitTime) || !fitsInt32(ratio)) {
     return false;
   }
   model.BitRate = 1.0 / arguments.bitTime;

@@ -14,7 +14,7 @@ enum class Bound { kWorst, kBest };
 
 // Received signal of one isolated bit of amplitude `logicLevel` lasting
 // `samplesPerBit` samples: the step response minus itself delayed by one bit.
-std::vector<double> PulseResponse(const std::vector<double>& impulse, std::int32_t samplesPerBit,
+std::vector<double> pulseResponse(const std::vector<double>& impulse, std::int32_t samplesPerBit,
                                   double logicLevel) {
   std::vector<double> step(impulse.size());
   double sum = 0.0;
@@ -35,7 +35,7 @@ std::vector<double> PulseResponse(const std::vector<double>& impulse, std::int32
 
 // First index of the largest value above `floor` (a value counts only when
 // strictly greater than every one before it); 0 when none is above `floor`.
-std::int64_t FirstMaximumAbove(const std::vector<double>& values, double floor) {
+std::int64_t firstMaximumAbove(const std::vector<double>& values, double floor) {
   double highest = floor;
   std::int64_t index = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
@@ -51,7 +51,7 @@ std::int64_t FirstMaximumAbove(const std::vector<double>& values, double floor) 
 // bit sharing that sampling phase is chosen (+1 or -1) to pull the level down
 // (worst case) or up (best case). Positions outside the pulse carry no cursor
 // term, only interference.
-double PeakDistortionLevel(const std::vector<double>& pulse, std::int64_t position,
+double peakDistortionLevel(const std::vector<double>& pulse, std::int64_t position,
                            std::int32_t samplesPerBit, Bound bound) {
   std::int64_t phase = position % samplesPerBit;
   if (phase < 0)
@@ -72,20 +72,20 @@ double PeakDistortionLevel(const std::vector<double>& pulse, std::int64_t positi
 
 // Fills the two-unit-interval window starting at pulse position `start`; the
 // lower levels mirror the upper ones.
-void FillWindow(const std::vector<double>& pulse, std::int64_t start, std::int32_t samplesPerBit,
+void fillWindow(const std::vector<double>& pulse, std::int64_t start, std::int32_t samplesPerBit,
                 Bound bound, std::vector<double>& upper, std::vector<double>& lower) {
   const std::size_t size = 2 * static_cast<std::size_t>(samplesPerBit);
   upper.resize(size);
   lower.resize(size);
   for (std::size_t i = 0; i < size; ++i) {
     upper[i] =
-        PeakDistortionLevel(pulse, start + static_cast<std::int64_t>(i), samplesPerBit, bound);
+        peakDistortionLevel(pulse, start + static_cast<std::int64_t>(i), samplesPerBit, bound);
     lower[i] = -upper[i];
   }
 }
 
 // First index of the smallest value (0 when no value is below 1e40).
-std::int32_t FirstMinimum(const std::vector<double>& values) {
+std::int32_t firstMinimum(const std::vector<double>& values) {
   double lowest = 1e40;
   std::int32_t index = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
@@ -97,14 +97,14 @@ std::int32_t FirstMinimum(const std::vector<double>& values) {
   return index;
 }
 
-void Negate(std::vector<double>* values) {
+void negate(std::vector<double>* values) {
   if (values == nullptr)
     return;
   for (double& value : *values)
     value = -value;
 }
 
-void Divide(std::vector<double>& values, double divisor) {
+void divide(std::vector<double>& values, double divisor) {
   for (double& value : values)
     value /= divisor;
 }
@@ -164,24 +164,24 @@ bool ImpulseToWorstCaseEye::Initialize(std::ostream& messages) {
     messages << "There must be at least one Impulse array value.\n";
     return false;
   }
-  const std::vector<double> pulse = PulseResponse(impulse_, SamplesPerBit, LogicLevel);
+  const std::vector<double> pulse = pulseResponse(impulse_, SamplesPerBit, LogicLevel);
   // The main cursor: the pulse's first positive peak.
-  const std::int64_t cursor = FirstMaximumAbove(pulse, 0.0);
+  const std::int64_t cursor = firstMaximumAbove(pulse, 0.0);
 
   // The cursor sits at window index S - 1 until the window moves onto the eye.
   std::int64_t windowStart = cursor - SamplesPerBit + 1;
-  FillWindow(pulse, windowStart, SamplesPerBit, Bound::kWorst, *WcUpperLevels, *WcLowerLevels);
+  fillWindow(pulse, windowStart, SamplesPerBit, Bound::kWorst, *WcUpperLevels, *WcLowerLevels);
   LocateEye();
   const std::int32_t halfBit = SamplesPerBit / 2;
   if (EyeCenterOffset != 0 && EyeCenterOffset >= -halfBit && EyeCenterOffset < halfBit) {
     windowStart += EyeCenterOffset;
-    FillWindow(pulse, windowStart, SamplesPerBit, Bound::kWorst, *WcUpperLevels, *WcLowerLevels);
+    fillWindow(pulse, windowStart, SamplesPerBit, Bound::kWorst, *WcUpperLevels, *WcLowerLevels);
   }
   FindZeroCrossings();
   EyeCenterPhase = EyeCenterOffset + static_cast<std::int32_t>(cursor % SamplesPerBit);
 
   if (BcUpperLevels != nullptr && BcLowerLevels != nullptr) {
-    FillWindow(pulse, windowStart, SamplesPerBit, Bound::kBest, *BcUpperLevels, *BcLowerLevels);
+    fillWindow(pulse, windowStart, SamplesPerBit, Bound::kBest, *BcUpperLevels, *BcLowerLevels);
     if (Normalization == 1)
       Normalize();
   }
@@ -192,7 +192,7 @@ bool ImpulseToWorstCaseEye::Initialize(std::ostream& messages) {
 
 void ImpulseToWorstCaseEye::LocateEye() {
   const std::vector<double>& upper = *WcUpperLevels;
-  const std::int32_t best = FirstMinimum(*WcLowerLevels);
+  const std::int32_t best = firstMinimum(*WcLowerLevels);
   if (upper[best] < 0.0) {
     // Closed even at its best position: the eye shrinks to that point.
     EyeLeftIndex = EyeRightIndex = EyeCenterIndex = best;
@@ -233,20 +233,20 @@ void ImpulseToWorstCaseEye::FindZeroCrossings() {
 }
 
 void ImpulseToWorstCaseEye::Normalize() {
-  const double bestCase = (*BcUpperLevels)[FirstMaximumAbove(*WcUpperLevels, -1e40)];
-  Divide(*BcUpperLevels, bestCase);
-  Divide(*BcLowerLevels, bestCase);
-  Divide(*WcUpperLevels, bestCase);
-  Divide(*WcLowerLevels, bestCase);
+  const double bestCase = (*BcUpperLevels)[firstMaximumAbove(*WcUpperLevels, -1e40)];
+  divide(*BcUpperLevels, bestCase);
+  divide(*BcLowerLevels, bestCase);
+  divide(*WcUpperLevels, bestCase);
+  divide(*WcLowerLevels, bestCase);
 }
 
 void ImpulseToWorstCaseEye::RestorePolarity() {
   // Every level array the owner gave is negated, a lone best-case one too
   // (Negate skips the absent ones).
-  Negate(WcUpperLevels);
-  Negate(WcLowerLevels);
-  Negate(BcUpperLevels);
-  Negate(BcLowerLevels);
+  negate(WcUpperLevels);
+  negate(WcLowerLevels);
+  negate(BcUpperLevels);
+  negate(BcLowerLevels);
 }
 
 }  // namespace norvask

@@ -10,7 +10,7 @@ namespace {
 
 // Lagrange basis value at x for the node `xi`: the product over the other
 // nodes, divided by the node differences one after the other.
-double Basis(double x, double xi, double xa, double xb, double xc) {
+double basis(double x, double xi, double xa, double xb, double xc) {
   return (x - xa) * (x - xb) * (x - xc) / (xi - xa) / (xi - xb) / (xi - xc);
 }
 
@@ -19,10 +19,10 @@ double Basis(double x, double xi, double xa, double xb, double xc) {
 double CurveFit::LagrangeInterpolation_4Point(double x, double x0, double y0, double x1, double y1,
                                               double x2, double y2, double x3, double y3) {
   lagrangeTrace_.OnCall(trace_);
-  const double l0 = Basis(x, x0, x1, x2, x3);
-  const double l1 = Basis(x, x1, x0, x2, x3);
-  const double l2 = Basis(x, x2, x0, x1, x3);
-  const double l3 = Basis(x, x3, x0, x1, x2);
+  const double l0 = basis(x, x0, x1, x2, x3);
+  const double l1 = basis(x, x1, x0, x2, x3);
+  const double l2 = basis(x, x2, x0, x1, x3);
+  const double l3 = basis(x, x3, x0, x1, x2);
   return (l1 * y1 + l0 * y0) + l2 * y2 + l3 * y3;
 }
 

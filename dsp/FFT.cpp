@@ -11,13 +11,13 @@ constexpr double kPi = 3.141592653589793;
 // Largest length whose butterfly indices (i + le < 2N) stay within int32.
 constexpr std::size_t kMaxLength = std::size_t{1} << 30;
 
-bool IsTransformableLength(std::size_t n) {
+bool isTransformableLength(std::size_t n) {
   return n <= kMaxLength && (n & (n - 1)) == 0;
 }
 
 // Reorders the elements into bit-reversed index order by counting j in
 // reversed binary alongside i, so no index table is needed.
-void BitReversePermute(std::complex<double>* d, std::int32_t n) {
+void bitReversePermute(std::complex<double>* d, std::int32_t n) {
   std::int32_t j = 0;
   for (std::int32_t i = 0; i < n; ++i) {
     if (j > i)
@@ -35,7 +35,7 @@ void BitReversePermute(std::complex<double>* d, std::int32_t n) {
 // twiddle w = e^(i*theta*m) is advanced as an increment w += w*(c1 + i*s1)
 // with c1 = cos(theta) - 1: the small c1 keeps the recurrence's rounding
 // drift far below that of multiplying by cos(theta) directly.
-void ButterflyStage(std::complex<double>* d, std::int32_t n, std::int32_t le, std::int32_t sign) {
+void butterflyStage(std::complex<double>* d, std::int32_t n, std::int32_t le, std::int32_t sign) {
   const double theta = -kPi / static_cast<double>(le * sign);
   const double c1 = std::cos(theta) - 1.0;
   const double s1 = std::sin(theta);
@@ -64,14 +64,14 @@ void FFT::ComplexFFT(std::vector<std::complex<double>>& data, std::int32_t direc
   trace_.OnCall(traceStream_);
   // Other lengths would send the butterflies past the end of `data`; refusing
   // them untouched is the only safe answer for an operation without a result.
-  if (!IsTransformableLength(data.size()))
+  if (!isTransformableLength(data.size()))
     return;
   const auto n = static_cast<std::int32_t>(data.size());
   std::complex<double>* d = data.data();
-  BitReversePermute(d, n);
+  bitReversePermute(d, n);
   const std::int32_t sign = direction == 1 ? 1 : -1;
   for (std::int32_t le = 1; le < n; le *= 2)
-    ButterflyStage(d, n, le, sign);
+    butterflyStage(d, n, le, sign);
   if (direction == 1 && n > 0) {
     const double f = 1.0 / n;
     for (std::int32_t i = 0; i < n; ++i)

@@ -21,7 +21,7 @@ constexpr std::int64_t kChunk = 1024;
 // as non-zero): trailing zeros would only cost multiply-adds. When all taps
 // past the first are 0 the full count stays, as the direct form has always
 // done; those zeros add nothing to the output either way.
-std::int32_t CountEffectiveTaps(const std::vector<double>& taps) {
+std::int32_t countEffectiveTaps(const std::vector<double>& taps) {
   for (std::size_t i = taps.size() - 1; i >= 1; --i) {
     if (taps[i] != 0.0)
       return static_cast<std::int32_t>(i + 1);
@@ -48,7 +48,7 @@ bool FIR::Setup(TraceStream* trace, std::ostream& messages) {
           Taps->size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()),
           "Taps array size must be <= ", std::numeric_limits<std::int32_t>::max(), ".\n");
   if (haveTaps && tapsFit)
-    tapCount_ = CountEffectiveTaps(*Taps);
+    tapCount_ = countEffectiveTaps(*Taps);
   check.Expect(InUnsignedRange(EnableFFT, 1), "EnableFFT must be an integer in the range [0,1].\n");
   if (fftMode_ && tapsFit)
     SetupFFT(check, messages);

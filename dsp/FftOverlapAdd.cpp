@@ -17,14 +17,14 @@ constexpr std::int32_t kMaxFFTPow2Size = 30;
 
 // A real signal's spectrum is conjugate-symmetric; restoring the symmetry
 // exactly removes the rounding asymmetry so the inverse comes out real.
-void MirrorConjugateHalf(std::vector<std::complex<double>>& spectrum) {
+void mirrorConjugateHalf(std::vector<std::complex<double>>& spectrum) {
   const std::size_t n = spectrum.size();
   for (std::size_t k = 1; k < n / 2; ++k)
     spectrum[n - k] = std::conj(spectrum[k]);
 }
 
 // Plain complex product, without std::complex's infinity/NaN recovery.
-std::complex<double> Product(std::complex<double> a, std::complex<double> b) {
+std::complex<double> product(std::complex<double> a, std::complex<double> b) {
   return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
 }
 
@@ -112,7 +112,7 @@ void FftOverlapAdd::Initialize(const double* taps, std::int32_t tapCount, double
   const double scale = static_cast<double>(n);
   for (auto& value : tapSpectrum_)
     value = {value.real() * scale, value.imag() * scale};
-  MirrorConjugateHalf(tapSpectrum_);
+  mirrorConjugateHalf(tapSpectrum_);
 
   overlap_.assign(l, 0.0);
   for (int b = 0; b < 2; ++b) {
@@ -157,9 +157,9 @@ void FftOverlapAdd::ProcessBlock(bool reportProcessCount, std::ostream& messages
 
   FFT fft(trace_);
   fft.ComplexFFT(block, kForwardFFT);
-  MirrorConjugateHalf(block);
+  mirrorConjugateHalf(block);
   for (std::size_t i = 0; i < n; ++i)
-    block[i] = Product(block[i], tapSpectrum_[i]);
+    block[i] = product(block[i], tapSpectrum_[i]);
   fft.ComplexFFT(block, kInverseFFT);
 
   // The previous block's tail (from index L on) runs into this block's head.

@@ -34,7 +34,7 @@ std::int32_t TermsOf(std::int64_t j, std::int32_t terms, std::int32_t start) {
 }
 
 // The plain loop, in the per-sample filter's order.
-void FilterScalar(const double* h, std::int32_t terms, std::int32_t start, const double* x,
+void filterScalar(const double* h, std::int32_t terms, std::int32_t start, const double* x,
                   double* out, std::int64_t count) {
   for (std::int64_t j = 0; j < count; ++j) {
     const std::int32_t n = TermsOf(j, terms, start);
@@ -67,10 +67,10 @@ __attribute__((always_inline)) inline void ExpandWindows(const double* x, std::i
   }
 }
 
-__attribute__((always_inline)) inline void Iota(Vec8& v) {
+__attribute__((always_inline)) inline void iota(Vec8& v) {
   v = Vec8{0, 1, 2, 3, 4, 5, 6, 7};
 }
-__attribute__((always_inline)) inline void Iota(Vec4& v) {
+__attribute__((always_inline)) inline void iota(Vec4& v) {
   v = Vec4{0, 1, 2, 3};
 }
 
@@ -106,7 +106,7 @@ __attribute__((always_inline)) inline void AccumulateBlock(const double* h, std:
   }
   if (kFull < k1) {
     V lanes;
-    Iota(lanes);
+    iota(lanes);
     lanes = lanes + static_cast<double>(j0);
     for (std::int32_t k = kFull; k < k1; ++k) {
       const double tap = h[k];
@@ -179,14 +179,14 @@ __attribute__((always_inline)) inline void FilterPasses(const double* h, std::in
 }
 
 // 16 accumulators plus the tap leave AVX-512's 32 registers room; AVX2 has 16.
-__attribute__((target("avx512f"))) void FilterAvx512(const double* h, std::int32_t terms,
+__attribute__((target("avx512f"))) void filterAvx512(const double* h, std::int32_t terms,
                                                      std::int32_t start, const double* x,
                                                      double* sums, std::int64_t padded,
                                                      double* rows) {
   FilterPasses<Vec8, 8, 16, 4>(h, terms, start, x, sums, padded, rows);
 }
 
-__attribute__((target("avx2"))) void FilterAvx2(const double* h, std::int32_t terms,
+__attribute__((target("avx2"))) void filterAvx2(const double* h, std::int32_t terms,
                                                 std::int32_t start, const double* x, double* sums,
                                                 std::int64_t padded, double* rows) {
   FilterPasses<Vec4, 4, 8, 8>(h, terms, start, x, sums, padded, rows);
@@ -276,15 +276,15 @@ void FirKernel::Filter(const double* h, std::int32_t terms, std::int32_t start, 
   if (set_ != InstructionSet::kScalar) {
     const std::int64_t padded = (count + kPadding - 1) / kPadding * kPadding;
     if (set_ == InstructionSet::kAvx512) {
-      FilterAvx512(h, terms, start, x, sums_.get(), padded, windows_);
+      filterAvx512(h, terms, start, x, sums_.get(), padded, windows_);
     } else {
-      FilterAvx2(h, terms, start, x, sums_.get(), padded, windows_);
+      filterAvx2(h, terms, start, x, sums_.get(), padded, windows_);
     }
     std::copy(sums_.get(), sums_.get() + count, out);
     return;
   }
 #endif
-  FilterScalar(h, terms, start, x, out, count);
+  filterScalar(h, terms, start, x, out, count);
 }
 
 }  // namespace norvask

@@ -25,13 +25,13 @@ bool ImpulseOperations::determineEyeBcWcUpperLevels(const std::vector<double>& i
     return false;
 
   double wcLevel = 0.0;
-  const std::int32_t centre = findEyeCenter(wcUpper, wcLevel);
+  const std::int32_t centre = FindEyeCenter(wcUpper, wcLevel);
   wcUpperLevel = wcLevel;
   bcUpperLevel = bcUpper[static_cast<std::size_t>(centre)];
   return true;
 }
 
-std::int32_t ImpulseOperations::findEyeCenter(const std::vector<double>& wcUpperLevels,
+std::int32_t ImpulseOperations::FindEyeCenter(const std::vector<double>& wcUpperLevels,
                                               double& wcUpperLevel) {
   const auto size = static_cast<std::int32_t>(wcUpperLevels.size());
   double best = -1e40;

@@ -32,7 +32,7 @@ class ImpulseOperations {
   // the first maximum of indices 1 and up. Sets `wcUpperLevel` to the level
   // there.
   // REQUIRES: wcUpperLevels is not empty.
-  static std::int32_t findEyeCenter(const std::vector<double>& wcUpperLevels, double& wcUpperLevel);
+  static std::int32_t FindEyeCenter(const std::vector<double>& wcUpperLevels, double& wcUpperLevel);
 
   // Number of determineEyeBcWcUpperLevels calls made on this object.
   std::int32_t eyeLevelCallCount() const { return eyeLevelsTrace_.calls(); }

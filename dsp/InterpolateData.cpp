@@ -28,7 +28,7 @@ struct CubicCache {
 // Points for the interval that ends at abscissa j. Beyond the data, step data
 // is zero before its start and flat after its end; general data continues on
 // the line through its two outermost points.
-Neighbourhood PointsAround(const std::vector<double>& x, const std::vector<double>& y,
+Neighbourhood pointsAround(const std::vector<double>& x, const std::vector<double>& y,
                            std::size_t j, bool stepData) {
   const std::size_t last = x.size() - 1;
   const double d = x[1] - x[0];
@@ -45,7 +45,7 @@ Neighbourhood PointsAround(const std::vector<double>& x, const std::vector<doubl
           {y[last - 2], y[last - 1], y[last], after}};
 }
 
-double Linear(const Neighbourhood& p, double q) {
+double linear(const Neighbourhood& p, double q) {
   return (p.y[2] - p.y[1]) * (q - p.x[1]) / (p.x[2] - p.x[1]) + p.y[1];
 }
 
@@ -54,7 +54,7 @@ double Linear(const Neighbourhood& p, double q) {
 // band between the interval's two ordinates, so monotone data stays monotone.
 // The points are first normalized so that P0 and P1 sit at u = 1 and 2: the
 // fit then works on numbers near 1 whatever the data's units.
-bool ShapePreserving(const Neighbourhood& p, double q, CurveFit& fit, CubicCache& cache,
+bool shapePreserving(const Neighbourhood& p, double q, CurveFit& fit, CubicCache& cache,
                      double& value) {
   const double xoff = p.x[1] - 2.0 * p.x[0];
   const double yoff = 2.0 * p.y[0] - p.y[1];
@@ -219,14 +219,14 @@ bool InterpolateData::InterpolateOver(const std::vector<double>& outX, std::ostr
       result[k] = y[j];
       continue;
     }
-    const Neighbourhood points = PointsAround(x, y, j, StepData == 1);
+    const Neighbourhood points = pointsAround(x, y, j, StepData == 1);
     if (InterpolationType == 0) {
-      result[k] = Linear(points, q);
+      result[k] = linear(points, q);
     } else if (InterpolationType == 2) {
       result[k] =
           fit.LagrangeInterpolation_4Point(q, points.x[0], points.y[0], points.x[1], points.y[1],
                                            points.x[2], points.y[2], points.x[3], points.y[3]);
-    } else if (!ShapePreserving(points, q, fit, cache, result[k])) {
+    } else if (!shapePreserving(points, q, fit, cache, result[k])) {
       messages << "Interpolation of the data failed at x-axis value " << outX[k] << ".";
       return false;
     }

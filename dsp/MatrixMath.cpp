@@ -12,13 +12,13 @@ namespace {
 // The side length of a square matrix of `count` values, or 0 when `count` is
 // not a perfect square. Rounding the single-precision root is exact for every
 // size this code can afford to expand.
-std::size_t SquareSide(std::size_t count) {
+std::size_t squareSide(std::size_t count) {
   const auto side = static_cast<std::size_t>(std::sqrt(static_cast<float>(count)) + 0.5f);
   return side * side == count ? side : 0;
 }
 
 // Rows 1..n-1 of `matrix` without column `skipped`, row-major, into `minor`.
-void FillMinor(const std::vector<double>& matrix, std::size_t n, std::size_t skipped,
+void fillMinor(const std::vector<double>& matrix, std::size_t n, std::size_t skipped,
                std::vector<double>& minor) {
   std::size_t next = 0;
   for (std::size_t r = 1; r < n; ++r) {
@@ -34,7 +34,7 @@ void FillMinor(const std::vector<double>& matrix, std::size_t n, std::size_t ski
 bool MatrixMath::MatrixDeterminant(double& det, const std::vector<double>& matrix,
                                    std::int32_t level) {
   determinantTrace_.OnCall(level == 0 ? trace_ : nullptr);
-  const std::size_t n = SquareSide(matrix.size());
+  const std::size_t n = squareSide(matrix.size());
   if (n == 0)
     return false;
   if (n == 1) {
@@ -54,7 +54,7 @@ bool MatrixMath::MatrixDeterminant(double& det, const std::vector<double>& matri
   }
   double sum = 0.0;
   for (std::size_t c = 0; c < n; ++c) {
-    FillMinor(matrix, n, c, minor);
+    fillMinor(matrix, n, c, minor);
     double minorDet = 0.0;
     if (!MatrixDeterminant(minorDet, minor, level + 1))
       return false;

@@ -53,7 +53,7 @@ Spectrum minimumPhaseSpectrum(const std::vector<double>& logMagnitude) {
 
 }  // namespace
 
-double LossyChannel::loss_dB(double frequency) const {
+double LossyChannel::LossAt_dB(double frequency) const {
   const double relative = frequency / NyquistFrequency;
   const double squared = relative * relative;
   const double corner = kLowFrequencyCorner * kLowFrequencyCorner;
@@ -68,14 +68,14 @@ double LossyChannel::loss_dB(double frequency) const {
   return LossAtNyquist_dB * (SkinEffectShare * skin + (1.0 - SkinEffectShare) * dielectric);
 }
 
-std::vector<double> LossyChannel::impulseResponse() const {
+std::vector<double> LossyChannel::ImpulseResponse() const {
   const std::size_t n = nextPowerOfTwo(static_cast<std::size_t>(Samples) * kSynthesisOversampling);
   const double binWidth = 1.0 / (static_cast<double>(n) * SampleInterval);
   const double nepersPerDecibel = std::log(10.0) / 20.0;
   std::vector<double> logMagnitude(n);
   for (std::size_t k = 0; k < n; ++k) {
     const std::size_t mirrored = k <= n / 2 ? k : n - k;
-    logMagnitude[k] = -loss_dB(static_cast<double>(mirrored) * binWidth) * nepersPerDecibel;
+    logMagnitude[k] = -LossAt_dB(static_cast<double>(mirrored) * binWidth) * nepersPerDecibel;
   }
   Spectrum response = minimumPhaseSpectrum(logMagnitude);
   FFT().ComplexFFT(response, kForward);

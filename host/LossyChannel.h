@@ -24,11 +24,11 @@ struct LossyChannel {
   std::int64_t Samples = 2048;         // length of the impulse response, >= 1
 
   // Insertion loss in dB (positive) at frequency f in Hz.
-  double loss_dB(double frequency) const;
+  double LossAt_dB(double frequency) const;
 
   // Minimum-phase impulse response, `Samples` values in 1/s.
   // REQUIRES: the settings within the ranges noted above.
-  std::vector<double> impulseResponse() const;
+  std::vector<double> ImpulseResponse() const;
 };
 
 }  // namespace norvask::host

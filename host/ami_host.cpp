@@ -73,7 +73,7 @@ bool loadChannels(const HostOptions& options, const LinkTiming& timing, ChannelS
               " samples";
       return false;
     }
-    channels.channel = builtInChannel(options, timing).impulseResponse();
+    channels.channel = builtInChannel(options, timing).ImpulseResponse();
     description = "built-in lossy channel, " + shortNumber(options.lossAtNyquist_dB) +
                   " dB loss at " + shortNumber(timing.BitRate / 2e9) + " GHz (Nyquist)";
   } else {

@@ -122,7 +122,7 @@ TEST(HostLossyChannel, LossAtNyquistMatchesTheSettingAndAreaTheDcGain) {
     for (const auto& [bitRate, samplesPerBit] :
          {std::pair{5e9, 32}, std::pair{2.8e10, 16}, std::pair{1e10, 20}}) {
       const LossyChannel channel = channelAt(bitRate, samplesPerBit, loss);
-      const std::vector<double> impulse = channel.impulseResponse();
+      const std::vector<double> impulse = channel.ImpulseResponse();
       const double dt = channel.SampleInterval;
       EXPECT_NEAR(measuredLoss_dB(impulse, dt, bitRate / 2.0), loss, 0.05) << bitRate;
       // Half way to Nyquist the loss lies between laws in f and in sqrt f.
@@ -134,7 +134,7 @@ TEST(HostLossyChannel, LossAtNyquistMatchesTheSettingAndAreaTheDcGain) {
   LossyChannel channel = channelAt(5e9, 32, 15.0);
   channel.DcGain = 0.5;
   double area = 0.0;
-  for (double sample : channel.impulseResponse())
+  for (double sample : channel.ImpulseResponse())
     area += sample * channel.SampleInterval;
   EXPECT_NEAR(area, 0.5, 1e-12);
 }
@@ -169,7 +169,7 @@ TEST(HostTxiSweep, BestTxiAgreesWithTheEqualizersSearch) {
         std::tuple{1.25e9, 32, 30.0}}) {
     const LinkTiming timing{bitRate, samplesPerBit};
     ChannelSet channels;
-    channels.channel = channelAt(bitRate, samplesPerBit, loss).impulseResponse();
+    channels.channel = channelAt(bitRate, samplesPerBit, loss).ImpulseResponse();
     TxiSweep sweep;
     ASSERT_TRUE(sweepTxi(library, channels, timing, kDefaultTailTime, 1.0, sweep, error)) << error;
     ASSERT_EQ(sweep.rows.size(), 16u);

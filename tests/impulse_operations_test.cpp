@@ -23,7 +23,7 @@ TEST(ImpulseOperations, EyeCentreComesFromTheLastCrossingsOrTheFirstMaximum) {
       {{-3, -2, -1, -2, -3, -4, -5, -6}, 2, -1}};
   for (const auto& [window, centre, level] : cases) {
     double found = 0.0;
-    EXPECT_EQ(ImpulseOperations::findEyeCenter(window, found), centre);
+    EXPECT_EQ(ImpulseOperations::FindEyeCenter(window, found), centre);
     EXPECT_EQ(found, level);
   }
 }

@@ -139,22 +139,22 @@ const std::array<ColumnRecord, kColumns - 1> kRecords = {{
 }};
 // clang-format on
 
-[[noreturn]] void Fail(const std::string& what) {
+[[noreturn]] void fail(const std::string& what) {
   std::cerr << "generate_step_table: " << what << "\n";
   std::exit(1);
 }
 
-double Parse(const std::string& literal) {
+double parse(const std::string& literal) {
   return std::strtod(literal.c_str(), nullptr);
 }
 
 // Half a step of the last of `digits` significant digits of `reading`.
-double HalfStep(const char* reading, int digits) {
-  const double magnitude = std::floor(std::log10(std::fabs(Parse(reading))));
+double halfStep(const char* reading, int digits) {
+  const double magnitude = std::floor(std::log10(std::fabs(parse(reading))));
   return 0.5 * std::pow(10.0, magnitude - (digits - 1));
 }
 
-std::string Rounded(double value, int digits) {
+std::string rounded(double value, int digits) {
   char text[32];
   std::snprintf(text, sizeof text, "%.*g", digits, value);
   return text;
@@ -162,7 +162,7 @@ std::string Rounded(double value, int digits) {
 
 // A fixed pseudo-random share in [-1, 1) for (column, row), so readings do not
 // all sit at the same place inside their intervals.
-double OffsetShare(int column, int row) {
+double offsetShare(int column, int row) {
   const unsigned hash =
       (static_cast<unsigned>(column) * 7919u + static_cast<unsigned>(row) * 104729u) % 1000u;
   return static_cast<double>(hash) / 500.0 - 1.0;
@@ -297,7 +297,7 @@ class StepCurve {
   std::optional<MonotoneCurve> edge_, tail_;
 };
 
-std::vector<double> Sample(const StepCurve& curve) {
+std::vector<double> sampleRows(const StepCurve& curve) {
   std::vector<double> samples(kRows);
   for (int i = 0; i < kRows; ++i) {
     samples[static_cast<size_t>(i)] = curve(i);
@@ -307,31 +307,31 @@ std::vector<double> Sample(const StepCurve& curve) {
 
 // The value the response settles towards, a little above the last sample:
 // the decay from the 1500 to the 2000 ps reading, continued to the last row.
-double Asymptote(const ColumnRecord& record) {
-  const double final_value = Parse(record.final_value);
-  const double at1500 = final_value - Parse(record.selected[kSelectedCount - 2]);
-  const double at2000 = final_value - Parse(record.selected[kSelectedCount - 1]);
+double asymptoteOf(const ColumnRecord& record) {
+  const double final_value = parse(record.final_value);
+  const double at1500 = final_value - parse(record.selected[kSelectedCount - 2]);
+  const double at2000 = final_value - parse(record.selected[kSelectedCount - 1]);
   return final_value + at2000 * std::pow(at2000 / at1500, (kRows - 1 - 2000) / 500.0);
 }
 
-std::vector<Anchor> BaseAnchors(int column, const ColumnRecord& record) {
-  std::vector<Anchor> anchors = {{0, 0.0}, {1, Parse(record.row1)}};
+std::vector<Anchor> baseAnchors(int column, const ColumnRecord& record) {
+  std::vector<Anchor> anchors = {{0, 0.0}, {1, parse(record.row1)}};
   for (int k = 0; k < kSelectedCount; ++k) {
-    const double offset = kReadingOffsetShare * OffsetShare(column, kSelectedRows[k]) *
-                          HalfStep(record.selected[k], 4);
-    anchors.push_back({static_cast<double>(kSelectedRows[k]), Parse(record.selected[k]) + offset});
+    const double offset = kReadingOffsetShare * offsetShare(column, kSelectedRows[k]) *
+                          halfStep(record.selected[k], 4);
+    anchors.push_back({static_cast<double>(kSelectedRows[k]), parse(record.selected[k]) + offset});
   }
-  anchors.push_back({1000, Parse(record.row1000)});
-  anchors.push_back({kRows - 1, Parse(record.final_value)});
-  const double depth = Parse(record.dip_depth) +
-                       kReadingOffsetShare * OffsetShare(column, 0) * HalfStep(record.dip_depth, 2);
+  anchors.push_back({1000, parse(record.row1000)});
+  anchors.push_back({kRows - 1, parse(record.final_value)});
+  const double depth = parse(record.dip_depth) +
+                       kReadingOffsetShare * offsetShare(column, 0) * halfStep(record.dip_depth, 2);
   const double at450 = anchors[2].value;
   anchors.push_back({kQuietUntilRow, at450 + kDipStartFraction * (depth - at450)});
   anchors.push_back({static_cast<double>(record.dip_bottom_row), depth});
   return anchors;
 }
 
-int FirstRowAtOrAbove(const std::vector<double>& samples, double level) {
+int firstRowAtOrAbove(const std::vector<double>& samples, double level) {
   for (int i = 0; i < kRows; ++i) {
     if (samples[static_cast<size_t>(i)] >= level) {
       return i;
@@ -341,8 +341,8 @@ int FirstRowAtOrAbove(const std::vector<double>& samples, double level) {
 }
 
 // Where `curve` first reaches `level`, to a thousandth of a row.
-double CrossingTime(const StepCurve& curve, double level) {
-  const int row = FirstRowAtOrAbove(Sample(curve), level);
+double crossingTime(const StepCurve& curve, double level) {
+  const int row = firstRowAtOrAbove(sampleRows(curve), level);
   double low = row - 1, high = row;
   while (high - low > 1e-3) {
     const double mid = 0.5 * (low + high);
@@ -351,7 +351,7 @@ double CrossingTime(const StepCurve& curve, double level) {
   return high;
 }
 
-Anchor* AnchorAt(std::vector<Anchor>& anchors, double time) {
+Anchor* anchorAt(std::vector<Anchor>& anchors, double time) {
   for (Anchor& anchor : anchors) {
     if (anchor.time == time) {
       return &anchor;
@@ -361,27 +361,27 @@ Anchor* AnchorAt(std::vector<Anchor>& anchors, double time) {
 }
 
 // Pins every crossing row the curve misses, one at a time, until all hold.
-void PinCrossings(std::vector<Anchor>& anchors, const ColumnRecord& record) {
-  const double final_value = Parse(record.final_value);
-  const double asymptote = Asymptote(record);
+void pinCrossings(std::vector<Anchor>& anchors, const ColumnRecord& record) {
+  const double final_value = parse(record.final_value);
+  const double asymptote = asymptoteOf(record);
   for (int pass = 0; pass < 8; ++pass) {
     bool changed = false;
     for (size_t k = 0; k < kCrossingFractions.size(); ++k) {
       const double level = kCrossingFractions[k] * final_value;
       const int row = record.crossing_rows[k];
       const StepCurve curve(anchors, asymptote);
-      const std::vector<double> samples = Sample(curve);
-      if (FirstRowAtOrAbove(samples, level) == row) {
+      const std::vector<double> samples = sampleRows(curve);
+      if (firstRowAtOrAbove(samples, level) == row) {
         continue;
       }
       changed = true;
-      if (Anchor* reading = AnchorAt(anchors, row)) {
+      if (Anchor* reading = anchorAt(anchors, row)) {
         const double slope =
             0.5 * (samples[static_cast<size_t>(row) + 1] - samples[static_cast<size_t>(row) - 1]);
         reading->value = level + 0.5 * slope;
         continue;
       }
-      const double natural = CrossingTime(curve, level);
+      const double natural = crossingTime(curve, level);
       const double time = std::clamp(natural, row - 0.8, row - 0.2);
       anchors.push_back({time, level});
     }
@@ -389,87 +389,87 @@ void PinCrossings(std::vector<Anchor>& anchors, const ColumnRecord& record) {
       return;
     }
   }
-  Fail("crossing rows could not be pinned");
+  fail("crossing rows could not be pinned");
 }
 
-std::vector<double> GenerateColumn(int column) {
+std::vector<double> generateColumn(int column) {
   const ColumnRecord& record = kRecords[static_cast<size_t>(column) - 1];
-  std::vector<Anchor> anchors = BaseAnchors(column, record);
-  PinCrossings(anchors, record);
-  std::vector<double> samples = Sample(StepCurve(anchors, Asymptote(record)));
+  std::vector<Anchor> anchors = baseAnchors(column, record);
+  pinCrossings(anchors, record);
+  std::vector<double> samples = sampleRows(StepCurve(anchors, asymptoteOf(record)));
   for (double& sample : samples) {
-    sample = Parse(Rounded(sample, kRecordedDigits));
+    sample = parse(rounded(sample, kRecordedDigits));
   }
   return samples;
 }
 
-void CheckRecordedRows(const std::string& name, const ColumnRecord& record,
+void checkRecordedRows(const std::string& name, const ColumnRecord& record,
                        const std::vector<double>& v) {
-  if (v[0] != 0.0 || v[1] != Parse(record.row1) || v[1000] != Parse(record.row1000) ||
-      v[kRows - 1] != Parse(record.final_value)) {
-    Fail(name + "exact rows differ");
+  if (v[0] != 0.0 || v[1] != parse(record.row1) || v[1000] != parse(record.row1000) ||
+      v[kRows - 1] != parse(record.final_value)) {
+    fail(name + "exact rows differ");
   }
   for (int k = 0; k < kSelectedCount; ++k) {
     const double value = v[static_cast<size_t>(kSelectedRows[k])];
-    if (Rounded(value, 4) != record.selected[k]) {
-      Fail(name + "row " + std::to_string(kSelectedRows[k]) + " reads " + Rounded(value, 6));
+    if (rounded(value, 4) != record.selected[k]) {
+      fail(name + "row " + std::to_string(kSelectedRows[k]) + " reads " + rounded(value, 6));
     }
   }
 }
 
-void CheckCrossings(const std::string& name, const ColumnRecord& record,
+void checkCrossings(const std::string& name, const ColumnRecord& record,
                     const std::vector<double>& v) {
   for (size_t k = 0; k < kCrossingFractions.size(); ++k) {
-    const int row = FirstRowAtOrAbove(v, kCrossingFractions[k] * Parse(record.final_value));
+    const int row = firstRowAtOrAbove(v, kCrossingFractions[k] * parse(record.final_value));
     if (row != record.crossing_rows[k]) {
-      Fail(name + "crossing at " + std::to_string(row));
+      fail(name + "crossing at " + std::to_string(row));
     }
   }
 }
 
-void CheckQuietBandAndDip(const std::string& name, const ColumnRecord& record,
+void checkQuietBandAndDip(const std::string& name, const ColumnRecord& record,
                           const std::vector<double>& v) {
   for (int i = 0; i <= kQuietUntilRow; ++i) {
     if (std::fabs(v[static_cast<size_t>(i)]) > kQuietBand) {
-      Fail(name + "pre-edge row " + std::to_string(i));
+      fail(name + "pre-edge row " + std::to_string(i));
     }
   }
   const auto bottom = std::min_element(v.begin(), v.end());
   const long bottom_row = bottom - v.begin();
-  if (Rounded(*bottom, 2) != record.dip_depth || bottom_row < 470 || bottom_row > 505) {
-    Fail(name + "dip " + Rounded(*bottom, 6) + " at " + std::to_string(bottom_row));
+  if (rounded(*bottom, 2) != record.dip_depth || bottom_row < 470 || bottom_row > 505) {
+    fail(name + "dip " + rounded(*bottom, 6) + " at " + std::to_string(bottom_row));
   }
   for (auto it = bottom; it + 1 != v.end(); ++it) {
     if (it[1] <= it[0]) {
-      Fail(name + "not rising at row " + std::to_string(it - v.begin()));
+      fail(name + "not rising at row " + std::to_string(it - v.begin()));
     }
   }
 }
 
 // The slope may not change by more than a twentieth of its peak from one
 // picosecond to the next: a corner where two cubics meet would.
-void CheckNoKinks(const std::string& name, const std::vector<double>& v) {
+void checkNoKinks(const std::string& name, const std::vector<double>& v) {
   double peak_step = 0.0;
   for (size_t i = 1; i < v.size(); ++i) {
     peak_step = std::max(peak_step, std::fabs(v[i] - v[i - 1]));
   }
   for (size_t i = 1; i + 1 < v.size(); ++i) {
     if (std::fabs(v[i + 1] - 2 * v[i] + v[i - 1]) > kMaxSlopeChangeShare * peak_step) {
-      Fail(name + "kink at row " + std::to_string(i));
+      fail(name + "kink at row " + std::to_string(i));
     }
   }
 }
 
-void CheckColumn(int column, const std::vector<double>& v) {
+void checkColumn(int column, const std::vector<double>& v) {
   const ColumnRecord& record = kRecords[static_cast<size_t>(column) - 1];
   const std::string name = "column " + std::to_string(column) + ": ";
-  CheckRecordedRows(name, record, v);
-  CheckCrossings(name, record, v);
-  CheckQuietBandAndDip(name, record, v);
-  CheckNoKinks(name, v);
+  checkRecordedRows(name, record, v);
+  checkCrossings(name, record, v);
+  checkQuietBandAndDip(name, record, v);
+  checkNoKinks(name, v);
 }
 
-double TimeAt(int row) {
+double timeAt(int row) {
   if (row == 1) {
     return 9.999999994e-13;  // as recorded by the instrument
   }
@@ -478,8 +478,8 @@ double TimeAt(int row) {
 
 // `value` as a double literal; every value here has at most ten significant
 // digits, so this text reads back as exactly `value`.
-std::string Literal(double value) {
-  std::string literal = Rounded(value, kRecordedDigits);
+std::string doubleLiteral(double value) {
+  std::string literal = rounded(value, kRecordedDigits);
   if (literal.find_first_of(".e") == std::string::npos) {
     literal += ".0";
   }
@@ -506,13 +506,13 @@ constexpr char kFooter[] =
     "}  // namespace norvask\n"
     "// clang-format on\n";
 
-std::string TableSource(const std::vector<std::vector<double>>& columns) {
+std::string tableSource(const std::vector<std::vector<double>>& columns) {
   std::ostringstream out;
   out << kHeader;
   for (int i = 0; i < kRows; ++i) {
-    out << "    " << Literal(TimeAt(i));
+    out << "    " << doubleLiteral(timeAt(i));
     for (int k = 1; k < kColumns; ++k) {
-      out << ", " << Literal(columns[static_cast<size_t>(k)][static_cast<size_t>(i)]);
+      out << ", " << doubleLiteral(columns[static_cast<size_t>(k)][static_cast<size_t>(i)]);
     }
     out << ",\n";
   }
@@ -524,14 +524,14 @@ std::string TableSource(const std::vector<std::vector<double>>& columns) {
 
 int main(int argc, char** argv) {
   if (argc > 2) {
-    Fail("usage: generate_step_table [output.cpp]");
+    fail("usage: generate_step_table [output.cpp]");
   }
   std::vector<std::vector<double>> columns(kColumns);
   for (int k = 1; k < kColumns; ++k) {
-    columns[static_cast<size_t>(k)] = GenerateColumn(k);
-    CheckColumn(k, columns[static_cast<size_t>(k)]);
+    columns[static_cast<size_t>(k)] = generateColumn(k);
+    checkColumn(k, columns[static_cast<size_t>(k)]);
   }
-  const std::string source = TableSource(columns);
+  const std::string source = tableSource(columns);
   if (argc == 1) {
     std::cout << source;
     return 0;
@@ -539,7 +539,7 @@ int main(int argc, char** argv) {
   std::ofstream file(argv[1], std::ios::binary);
   file << source;
   if (!file) {
-    Fail(std::string("cannot write ") + argv[1]);
+    fail(std::string("cannot write ") + argv[1]);
   }
   return 0;
 }
