@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -42,11 +43,32 @@ bool parseFiniteNumber(const std::string& text, double& value) {
   return end != text.c_str() && *end == '\0' && std::isfinite(value);
 }
 
-// Two finite numbers and nothing else.
-bool parseDataLine(const std::string& line, double& time, double& value) {
-  const std::vector<std::string> fields = splitFields(line);
-  return fields.size() == 2 && parseFiniteNumber(fields[0], time) &&
-         parseFiniteNumber(fields[1], value);
+// A line whose first field reads as a number, finite or not, is data: a
+// column title never starts with one, and "0 nan" must not pass as a title.
+bool looksLikeData(const std::vector<std::string>& fields) {
+  if (fields.empty())
+    return false;
+  char* end = nullptr;
+  std::strtod(fields[0].c_str(), &end);
+  return end != fields[0].c_str() && *end == '\0';
+}
+
+// Two finite numbers and nothing else; otherwise `problem` says what is wrong.
+bool parseDataLine(const std::vector<std::string>& fields, double& time, double& value,
+                   std::string& problem) {
+  const std::string expected = "expected two numbers (time in s, value in 1/s)";
+  if (fields.size() != 2) {
+    problem = expected + ", found " + std::to_string(fields.size()) +
+              (fields.size() == 1 ? " field" : " fields");
+    return false;
+  }
+  for (std::size_t i = 0; i < 2; ++i) {
+    if (!parseFiniteNumber(fields[i], i == 0 ? time : value)) {
+      problem = expected + ", found '" + fields[i] + "'";
+      return false;
+    }
+  }
+  return true;
 }
 
 std::string where(const std::string& sourceName, int lineNumber) {
@@ -64,14 +86,26 @@ bool parseTwoColumnText(std::istream& text, const std::string& sourceName,
     ++lineNumber;
     if (isBlankOrComment(line))
       continue;
+    const std::vector<std::string> fields = splitFields(line);
+    // Column titles may precede the data; once numbers started, a line that
+    // is not two numbers means the file is not what the user thinks it is.
+    if (waveform.time.empty() && !looksLikeData(fields))
+      continue;
     double time = 0.0;
     double value = 0.0;
-    if (!parseDataLine(line, time, value)) {
-      // Column titles may precede the data; once numbers started, a line that
-      // is not two numbers means the file is not what the user thinks it is.
-      if (waveform.time.empty())
-        continue;
-      error = where(sourceName, lineNumber) + "expected two numbers (time in s, value in 1/s)";
+    std::string problem;
+    if (!parseDataLine(fields, time, value, problem)) {
+      error = where(sourceName, lineNumber) + problem;
+      return false;
+    }
+    if (waveform.time.empty() && time < 0.0) {
+      error = where(sourceName, lineNumber) + "the response starts at a negative time (" +
+              fields[0] + " s); an impulse response starts at 0 s or later";
+      return false;
+    }
+    if (waveform.time.size() >= kMaxDataLines) {
+      error = where(sourceName, lineNumber) + "more than " + std::to_string(kMaxDataLines) +
+              " data lines";
       return false;
     }
     if (!waveform.time.empty() && !(time > waveform.time.back())) {
@@ -89,6 +123,11 @@ bool parseTwoColumnText(std::istream& text, const std::string& sourceName,
 }
 
 bool readTwoColumnFile(const std::string& path, SampledWaveform& waveform, std::string& error) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    error = path + ": is a directory, not a file";
+    return false;
+  }
   std::ifstream file(path);
   if (!file.is_open()) {
     error = path + ": cannot open the file";
@@ -97,13 +136,16 @@ bool readTwoColumnFile(const std::string& path, SampledWaveform& waveform, std::
   return parseTwoColumnText(file, path, waveform, error);
 }
 
+double resampledLength(const SampledWaveform& waveform, double sampleInterval) {
+  const double span = waveform.time.back() - waveform.time.front();
+  return std::floor(span / sampleInterval * (1.0 + 1e-12)) + 1.0;
+}
+
 std::vector<double> resampleLinear(const SampledWaveform& waveform, double sampleInterval) {
   const double start = waveform.time.front();
-  const double span = waveform.time.back() - start;
-  // The small allowance keeps the last instant when span is a whole number of
-  // intervals that rounding puts a hair above it.
-  const auto count =
-      static_cast<std::size_t>(std::floor(span / sampleInterval * (1.0 + 1e-12))) + 1;
+  // The small allowance in resampledLength keeps the last instant when the
+  // span is a whole number of intervals that rounding puts a hair above it.
+  const auto count = static_cast<std::size_t>(resampledLength(waveform, sampleInterval));
   std::vector<double> samples(count);
   std::size_t segment = 0;
   for (std::size_t k = 0; k < count; ++k) {

@@ -3,17 +3,23 @@
 //
 // The file holds two columns, time in seconds and h(t) in 1/s (the IBIS-AMI
 // impulse convention: h summed times the sample interval is the step
-// response), separated by white space or a comma. Leading header lines and
-// comment lines are skipped; anything else that is not two numbers is an error,
-// because a silently skipped data line would distort the channel.
+// response), separated by white space or a comma. Leading header lines (not
+// starting with a number) and comment lines are skipped; anything else that is
+// not two finite numbers is an error, because a silently skipped data line
+// would distort the channel. Time starts at 0 or later.
 #ifndef NORVASK_HOST_CHANNELFILE_H_
 #define NORVASK_HOST_CHANNELFILE_H_
 
+#include <cstddef>
 #include <istream>
 #include <string>
 #include <vector>
 
 namespace norvask::host {
+
+// Most data lines a file may hold (64 MiB of samples): a bigger file is not an
+// impulse response but a mistake, and reading it would only exhaust memory.
+inline constexpr std::size_t kMaxDataLines = std::size_t{1} << 22;
 
 // Samples on the file's own, possibly uneven, time axis.
 struct SampledWaveform {
@@ -28,6 +34,11 @@ bool parseTwoColumnText(std::istream& text, const std::string& sourceName,
 
 // Opens `path` and parses it as above; a missing file is an error too.
 bool readTwoColumnFile(const std::string& path, SampledWaveform& waveform, std::string& error);
+
+// How many samples resampleLinear gives, computed without allocating them, so
+// a caller can refuse a span too long for memory first.
+// REQUIRES: as for resampleLinear.
+double resampledLength(const SampledWaveform& waveform, double sampleInterval);
 
 // Linear interpolation of the waveform at t0 + k * sampleInterval, t0 its first
 // time, for every such instant up to its last time.

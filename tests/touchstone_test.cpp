@@ -1,0 +1,311 @@
+// S-parameter channels: the Touchstone reader, the port maps, and the
+// conversion to an impulse response, checked against analytic networks whose
+// responses are known in closed form (tools/TouchstoneWriter.h).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/ChannelInput.h"
+#include "host/EngineeringFormat.h"
+#include "host/EyeMetrics.h"
+#include "host/PortMap.h"
+#include "host/SParameterChannel.h"
+#include "host/Touchstone.h"
+#include "tools/ExampleLane.h"
+#include "tools/TouchstoneWriter.h"
+
+namespace norvask::host {
+namespace {
+
+using tools::delayedLowPass;
+using tools::frequencyGrid;
+using tools::TouchstoneLayout;
+using tools::writeTouchstone;
+
+const double kPi = std::acos(-1.0);
+constexpr double kDelay = 1e-9;
+constexpr double kCorner = 2e9;  // RC = 79.58 ps
+constexpr double kGain = 0.9;
+
+std::complex<double> lowPass(double f) {
+  return delayedLowPass(f, kDelay, kCorner, kGain);
+}
+
+// A deliberately non-reciprocal 2-port, so that a swapped S12/S21 shows.
+std::complex<double> twoPort(double f, int to, int from) {
+  if (to == from)
+    return 1e-3;
+  return to == 2 ? lowPass(f) : 0.5 * lowPass(f);
+}
+
+bool parse(const std::string& text, int ports, NetworkData& network, std::string& error) {
+  std::istringstream in(text);
+  return parseTouchstone(in, "ch.s2p", ports, network, error);
+}
+
+std::string scratch(const std::string& name) {
+  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  return std::string(NORVASK_BINARY_DIR) + "/touchstone_test_" + test + "_" + name;
+}
+
+std::string writeFile(const std::string& name, const std::string& text) {
+  const std::string path = scratch(name);
+  std::ofstream(path) << text;
+  return path;
+}
+
+TEST(TouchstoneReader, EveryFormatUnitAndVersionReadsTheSameNetwork) {
+  const std::vector<double> grid = frequencyGrid(1e8, 1e8, 5);
+  for (const int version : {1, 2}) {
+    for (const char* format : {"RI", "MA", "DB"}) {
+      for (const char* unit : {"Hz", "kHz", "MHz", "GHz"}) {
+        const TouchstoneLayout layout{version, format, unit, 4};
+        NetworkData network;
+        std::string error;
+        ASSERT_TRUE(parse(writeTouchstone(grid, 2, twoPort, layout), 2, network, error)) << error;
+        ASSERT_EQ(network.frequencies.size(), 5u);
+        for (std::size_t f = 0; f < 5; ++f) {
+          EXPECT_NEAR(network.frequencies[f], grid[f], 1e-3);
+          EXPECT_LT(std::abs(network.S(f, 1, 0) - lowPass(grid[f])), 1e-7) << format << unit;
+          EXPECT_LT(std::abs(network.S(f, 0, 1) - 0.5 * lowPass(grid[f])), 1e-7) << format;
+          EXPECT_LT(std::abs(network.S(f, 0, 0) - 1e-3), 1e-10) << format;
+        }
+      }
+    }
+  }
+}
+
+TEST(TouchstoneReader, WrappedRowsCommentsKeywordsAndNoiseData) {
+  // Version 1, 3 ports: rows wrapped anywhere, comments after data and alone.
+  NetworkData network;
+  std::string error;
+  ASSERT_TRUE(
+      parse("! header\n# Hz s ri r 75 ! options\n1 1 0 2 0 ! S11 S12\n3 0\n"
+            "4 0 5 0 6 0\n7 0\n! between\n 8 0 9 0\n",
+            3, network, error))
+      << error;
+  EXPECT_EQ(network.referenceOhms, 75.0);
+  EXPECT_EQ(network.S(0, 0, 2), 3.0);
+  EXPECT_EQ(network.S(0, 2, 1), 8.0);
+  // A version 1 two-port: a frequency that does not rise starts noise data.
+  ASSERT_TRUE(
+      parse("# MHz S MA\n1 1 0 2 0 3 0 4 0\n2 1 0 2 0 3 0 4 0\n1 2 0 0.5 50\n", 2, network, error));
+  EXPECT_EQ(network.frequencies, (std::vector<double>{1e6, 2e6}));
+  EXPECT_EQ(network.S(1, 1, 0), 2.0);  // S21 is the second pair
+  // Version 2: lower triangle, references over two lines, an information block.
+  ASSERT_TRUE(
+      parse("[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] 3\n"
+            "[Number of Frequencies] 1\n[Reference] 50 50\n 25\n[Matrix Format] Lower\n"
+            "[Begin Information]\nanything [here]\n[End Information]\n[Network Data]\n"
+            "1 1 0\n2 0 3 0\n4 0 5 0 6 0\n[End]\nignored after the end\n",
+            0, network, error))
+      << error;
+  EXPECT_EQ(network.ports, 3);
+  EXPECT_EQ(network.S(0, 0, 1), 2.0);  // mirrored from the lower triangle
+  EXPECT_EQ(network.S(0, 2, 1), 5.0);
+  EXPECT_EQ(network.S(0, 1, 2), 5.0);
+}
+
+TEST(TouchstoneReader, ErrorsNameTheFileAndLine) {
+  const std::string v2 = "[Version] 2.0\n# GHz S RI\n[Number of Ports] 2\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"# GHz S RI\n1 0 0 1 0 1 0 x 0\n", "line 2: expected a number, found 'x'"},
+      {"# GHz S RI\n1 0 0 1 0 1 0 nan 0\n", "line 2: expected a number, found 'nan'"},
+      {"# GHz Z RI\n", "line 1: parameter type Z is not read; only S-parameters are"},
+      {"# GHz S XY\n", "line 1: unknown option 'XY' in the option line"},
+      {"# GHz S RI\n1 0 0 1 0\n1 0 0\n",
+       "line 3: the data ends inside the frequency point that starts on line 2: 8 of 9 numbers"},
+      {v2 + "[Two-Port Data Order] 12_21\n[Network Data]\n2 0 0 1 0 1 0 0 0\n1 0 0 1 0 1 0 0 0\n",
+       "line 7: frequency 1e+09 Hz does not increase on the previous 2e+09 Hz"},
+      {"[Number of Ports] 2\n", "line 1: [Number of Ports] before [Version]"},
+      {"[Version] 3.0\n", "line 1: version '3.0' is not read (1.x has no [Version]; 2.x is read)"},
+      {"[Version] 2.0\n[Number of Ports] 33\n",
+       "line 2: [Number of Ports] must be 2 to 32, found '33'"},
+      {v2 + "[Network Data]\n", "line 4: a 2-port file of version 2 needs [Two-Port Data Order]"},
+      {v2 + "[Two-Port Data Order] 12_21\n[Number of Frequencies] 2\n[Network Data]\n"
+            "1 0 0 1 0 1 0 0 0\n",
+       "[Number of Frequencies] says 2, the data has 1"},
+      {v2 + "[Colour] blue\n", "line 4: unknown keyword [Colour]"},
+      {"! nothing\n", "no network data"},
+  };
+  for (const auto& [text, message] : cases) {
+    NetworkData network;
+    std::string error;
+    EXPECT_FALSE(parse(text, 2, network, error)) << text;
+    EXPECT_EQ(error, "ch.s2p: " + message) << text;
+  }
+  NetworkData network;
+  std::string error;
+  EXPECT_FALSE(parse("# GHz S RI\n1 0 0\n", 0, network, error));
+  EXPECT_EQ(error,
+            "ch.s2p: line 2: cannot tell the number of ports: the name does not end in .sNp "
+            "(N = 2 to 32) and there is no [Number of Ports]");
+  EXPECT_EQ(portsFromFileName("dir.s8p/Lane.S12P"), 12);
+  EXPECT_EQ(portsFromFileName("lane.s4"), 0);
+  EXPECT_EQ(portsFromFileName("lane.sxp"), 0);
+}
+
+// Step response of the analytic network, from the closed-form impulse.
+double exactStep(double t) {
+  const double rc = 1.0 / (2.0 * kPi * kCorner);
+  return t < kDelay ? 0.0 : kGain * (1.0 - std::exp(-(t - kDelay) / rc));
+}
+
+TEST(SParameterConversion, DelayedLowPassGivesItsDcGainDelayAndStepResponse) {
+  // 10 MHz to 40 GHz; at 2 Gb/s x 32 the band ends at 32 GHz (15.625 ps).
+  const std::vector<double> grid = frequencyGrid(1e7, 1e7, 4000);
+  const double dt = 15.625e-12;
+  for (const char* format : {"RI", "MA", "DB"}) {
+    NetworkData network;
+    std::string error;
+    const TouchstoneLayout layout{2, format, "MHz", 4};
+    ASSERT_TRUE(parse(writeTouchstone(grid, 2, twoPort, layout), 0, network, error)) << error;
+    ConvertedChannel channel;
+    ASSERT_TRUE(transferToImpulse(network.frequencies, singleEndedTransfer(network), dt,
+                                  BandWindow::kRaisedCosine, "ch", channel, error));
+    double step = 0.0;
+    double worst = 0.0;
+    for (std::size_t n = 0; n < channel.impulse.size(); ++n) {
+      step += channel.impulse[n] * dt;
+      // The sum through sample n stands for the integral to (n + 1/2) dt.
+      worst = std::max(worst, std::abs(step - exactStep((double(n) + 0.5) * dt)));
+    }
+    EXPECT_NEAR(step, kGain, 1e-6) << format;
+    EXPECT_NEAR(channel.dcGain, kGain, 1e-6);
+    EXPECT_LT(worst, 0.015 * kGain) << format;  // the band edge at 32 GHz rounds the kink
+    EXPECT_NEAR(propagationDelay(channel.impulse, dt), kDelay + std::log(2.0) / (2 * kPi * kCorner),
+                0.5e-12);
+    EXPECT_LT(preRiseEnergy(channel.impulse), 1e-3);
+    EXPECT_NEAR(insertionLoss_dB(network.frequencies, singleEndedTransfer(network), 1e9),
+                -20.0 * std::log10(kGain / std::sqrt(1.25)), 1e-6);
+  }
+}
+
+// Lines P (1 to 2) and N (3 to 4) with far-end coupling 0.1 between them, and
+// a second lane (5 to 6, 7 to 8) that couples 0.05 into the first's output.
+std::complex<double> twoLanes(double f, int to, int from) {
+  const auto through = [](int a, int b) { return b == a + 1 && a % 2 == 1; };
+  const int low = std::min(to, from);
+  const int high = std::max(to, from);
+  if (through(low, high))
+    return 0.95 * lowPass(f) / kGain;
+  if ((low == 1 && high == 4) || (low == 2 && high == 3) || (low == 5 && high == 8) ||
+      (low == 6 && high == 7)) {
+    return 0.1 * lowPass(f) / kGain;
+  }
+  if ((low == 2 && high == 5) || (low == 4 && high == 7))
+    return 0.05 * lowPass(f) / kGain;
+  return 1e-4;
+}
+
+double area(const std::vector<double>& impulse, double dt) {
+  double sum = 0.0;
+  for (double sample : impulse)
+    sum += sample * dt;
+  return sum;
+}
+
+TEST(SParameterConversion, LanesFoundOrGivenAndCrosstalkPairs) {
+  const std::vector<double> grid = frequencyGrid(1e7, 2e7, 1000);
+  const std::string s8p = writeFile("lanes.s8p", writeTouchstone(grid, 8, twoLanes, {}));
+  const LinkTiming timing{2e9, 32};
+  const double dt = timing.sampleInterval();
+  for (const std::string ports : {"", "1,3,2,4"}) {
+    ChannelRequest request{s8p, ports, {"@5,7", "@all"}, BandWindow::kHann};
+    ChannelSet channels;
+    ChannelInfo info;
+    std::string error;
+    ASSERT_TRUE(loadChannelInput(request, timing, channels, info, error)) << error;
+    // SDD21 = T - C at DC: 0.95 - 0.1; the crosstalk from 5,7 is 0.05.
+    EXPECT_NEAR(area(channels.channel, dt), 0.85, 1e-4);
+    ASSERT_EQ(channels.aggressors.size(), 3u);  // 5,7 given; 5,7 and 6,8 from @all
+    EXPECT_NEAR(area(channels.aggressors[0], dt), 0.05, 1e-4);
+    EXPECT_NEAR(area(channels.aggressors[1], dt), 0.05, 1e-4);
+    EXPECT_NEAR(area(channels.aggressors[2], dt), 0.0, 1e-3);
+    EXPECT_NE(info.description.find("SDD21 of P-in 1, N-in 3, P-out 2, N-out 4"),
+              std::string::npos);
+  }
+  const std::pair<ChannelRequest, std::string> refused[] = {
+      {{s8p, "1,3,2,9", {}, BandWindow::kNone}, "--ports: " + s8p + " has only 8 ports"},
+      {{s8p, "1,3,2", {}, BandWindow::kNone},
+       "--ports: expected 4 comma-separated port numbers, found '1,3,2'"},
+      {{s8p, "", {"@2,5"}, BandWindow::kNone},
+       "--aggressor @2,5: port 2 belongs to the victim lane"},
+      {{s8p, "", {s8p}, BandWindow::kNone},
+       "--aggressor " + s8p + ": a file of 8 ports needs its port map: " + s8p +
+           "@P-in,N-in,P-out,N-out"},
+  };
+  for (const auto& [request, message] : refused) {
+    ChannelSet channels;
+    ChannelInfo info;
+    std::string error;
+    EXPECT_FALSE(loadChannelInput(request, timing, channels, info, error));
+    EXPECT_EQ(error, message);
+  }
+}
+
+// Two low-pass poles after the delay: h(t) = gain (t - delay) / RC^2
+// e^(-(t - delay) / RC), continuous, so point samples of it are fair too.
+std::complex<double> doublePole(double f, int to, int from) {
+  return to == from ? 1e-3
+                    : lowPass(f) * lowPass(f) / (kGain * std::polar(1.0, -2 * kPi * f * kDelay));
+}
+
+TEST(SParameterConversion, ImpulseFileAndTouchstoneOfOneChannelGiveOneEye) {
+  // The closed-form impulse on a 1 ps grid, and the network's S-parameters.
+  std::ostringstream impulseText;
+  const double rc = 1.0 / (2.0 * kPi * kCorner);
+  for (int n = 0; n <= 20000; ++n) {
+    const double t = n * 1e-12;
+    const double late = std::max(0.0, t - kDelay);
+    impulseText << t << ' ' << kGain * late / (rc * rc) * std::exp(-late / rc) << '\n';
+  }
+  const std::string files[] = {
+      writeFile("impulse.txt", impulseText.str()),
+      writeFile("lane.s2p", writeTouchstone(frequencyGrid(1e7, 1e7, 4000), 2, doublePole, {}))};
+  const LinkTiming timing{5e9, 32};
+  EyeMetrics eyes[2];
+  for (int i = 0; i < 2; ++i) {
+    ChannelSet channels;
+    ChannelInfo info;
+    std::string error;
+    ASSERT_TRUE(loadChannelInput({files[i], "", {}, BandWindow::kRaisedCosine}, timing, channels,
+                                 info, error))
+        << error;
+    ASSERT_TRUE(measureEye(channels.channel, timing.sampleInterval(), 32, eyes[i], error));
+  }
+  // Worst-case height 2 (p0 - sum of the other cursors) at 5 Gb/s: both
+  // sources agree within 5 mV of the 1 V swing.
+  EXPECT_NEAR(eyes[0].height(), eyes[1].height(), 1e-3);
+  EXPECT_NEAR(eyes[0].openingRatio(), eyes[1].openingRatio(), 1e-3);
+}
+
+TEST(EngineeringFormat, PrefixesUnitsAndWords) {
+  EXPECT_EQ(seconds(1.109375e-9), "1.109 ns");
+  EXPECT_EQ(seconds(15.625e-12), "15.63 ps");
+  EXPECT_EQ(bitRate(2e9), "2 Gb/s");
+  EXPECT_EQ(hertz(5e8), "500 MHz");
+  EXPECT_EQ(volts(0.40804), "408 mV");
+  EXPECT_EQ(volts(-0.9999999), "-1 V");
+  EXPECT_EQ(volts(0.0), "0 V");
+  EXPECT_EQ(volts(std::nan("")), "undefined");
+  EXPECT_EQ(decibels(5.0), "5.00 dB");
+  EXPECT_EQ(percent(0.00123), "0.123 %");
+  EXPECT_EQ(seconds(3.125e-32), "3.125e-32 s");
+  EXPECT_EQ(count(4194304.0), "4194304");
+}
+
+TEST(ShippedExample, IsWhatTheGeneratorWrites) {
+  std::ifstream file(std::string(NORVASK_SOURCE_DIR) + "/host/examples/lossy_lane.s4p");
+  std::stringstream text;
+  text << file.rdbuf();
+  EXPECT_EQ(text.str(), tools::exampleLaneTouchstone());
+}
+
+}  // namespace
+}  // namespace norvask::host
