@@ -27,7 +27,10 @@ std::string withUnit(double value, const std::string& unit) {
   double mantissa = value;
   if (value != 0.0) {
     const int thousands = static_cast<int>(std::floor(std::log10(std::abs(value)) / 3.0));
-    index = std::max(0, std::min(9, kNoPrefix + thousands));
+    // Beyond the prefixes an exponent says more than "0.00003 fs".
+    if (thousands < -kNoPrefix || thousands > 9 - kNoPrefix)
+      return significant(value, 4) + " " + unit;
+    index = kNoPrefix + thousands;
     mantissa = value / std::pow(1000.0, index - kNoPrefix);
     // Rounding to four digits may carry 999.95 up to the next prefix.
     if (std::abs(std::stod(significant(mantissa, 4))) >= 1000.0 && index < 9) {
@@ -56,6 +59,16 @@ std::string volts(double value) {
 
 std::string plain(double value) {
   return std::isfinite(value) ? significant(value, 4) : kUndefinedText;
+}
+
+std::string count(double value) {
+  if (!std::isfinite(value))
+    return kUndefinedText;
+  if (std::abs(value) >= 1e15)
+    return significant(value, 4);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.0f", value);
+  return text;
 }
 
 std::string decibels(double value) {

@@ -1,6 +1,7 @@
 // Numbers as an engineer reads them on a report: a value with an SI prefix
 // and its unit ("15.63 ps", "2 Gb/s", "408 mV"), four significant digits,
-// and words instead of a number when there is none to give.
+// and words instead of a number when there is none to give. Values beyond
+// the prefixes (f to T) keep an exponent and the bare unit.
 #ifndef NORVASK_HOST_ENGINEERINGFORMAT_H_
 #define NORVASK_HOST_ENGINEERINGFORMAT_H_
 
@@ -24,6 +25,9 @@ std::string volts(double value);    // "408 mV"
 
 // Plain number with four significant digits: "0.4049", "-12.5".
 std::string plain(double value);
+
+// A number of things: whole, without exponent below 10^15 ("4194304").
+std::string count(double value);
 
 // Decibels with two decimals: "5.00 dB".
 std::string decibels(double value);

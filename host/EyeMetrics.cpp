@@ -1,6 +1,7 @@
 #include "host/EyeMetrics.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include "dsp/ImpulseOperations.h"
@@ -25,6 +26,30 @@ std::vector<double> pulseResponse(const std::vector<double>& impulse, double sam
     pulse[i] = stepAt(i) - (i >= width ? stepAt(i - width) : 0.0);
   }
   return pulse;
+}
+
+bool EyeMetrics::defined() const {
+  // The analysis starts its searches from +-1e40; a level that large never
+  // comes from a real response.
+  constexpr double kPlaceholder = 1e30;
+  return std::isfinite(wcUpperLevel) && std::isfinite(bcUpperLevel) &&
+         std::abs(wcUpperLevel) < kPlaceholder && std::abs(bcUpperLevel) < kPlaceholder &&
+         bcUpperLevel != 0.0;
+}
+
+void includeCrosstalk(const std::vector<std::vector<double>>& aggressors, double sampleInterval,
+                      std::int32_t samplesPerBit, EyeMetrics& eye) {
+  const auto phase = static_cast<std::size_t>(eye.mainCursorIndex % samplesPerBit);
+  const auto bit = static_cast<std::size_t>(samplesPerBit);
+  double peak = 0.0;
+  for (const auto& aggressor : aggressors) {
+    const std::vector<double> pulse = pulseResponse(aggressor, sampleInterval, samplesPerBit);
+    for (std::size_t i = phase; i < pulse.size(); i += bit)
+      peak += kEyeLogicLevel * std::abs(pulse[i]);
+  }
+  eye.wcUpperLevel -= peak;
+  eye.bcUpperLevel += peak;
+  eye.crosstalk += 2.0 * peak;
 }
 
 bool measureEye(const std::vector<double>& impulse, double sampleInterval,

@@ -22,10 +22,14 @@ struct EyeMetrics {
   double wcUpperLevel = 0.0;         // worst-case upper level at the eye centre, V
   std::int64_t mainCursorIndex = 0;  // sample of the pulse response's peak
   double mainCursor = 0.0;           // that peak, V for a 1 V bit
+  double crosstalk = 0.0;            // V peak to peak the aggressors take off the eye, >= 0
 
   // Inner eye height for 1 V peak-to-peak data; negative when closed.
   double height() const { return 2.0 * wcUpperLevel; }
   double openingRatio() const { return wcUpperLevel / bcUpperLevel; }
+  // False when the analysis had no number to give: non-finite samples (its
+  // levels then hold a +-1e40 placeholder) or a response of zeros.
+  bool defined() const;
 };
 
 // Pulse response of one bit of 1 V: the step response (running sum of
@@ -39,6 +43,13 @@ std::vector<double> pulseResponse(const std::vector<double>& impulse, double sam
 // analysis's own message.
 bool measureEye(const std::vector<double>& impulse, double sampleInterval,
                 std::int32_t samplesPerBit, EyeMetrics& eye, std::string& error);
+
+// Takes the aggressors into the eye figures (worst case): at the sampling
+// phase of the main cursor, every aggressor pulse response, sampled a unit
+// interval apart, adds its peak distortion for +-0.5 V data, lowering the
+// worst-case and raising the best-case upper level by that much.
+void includeCrosstalk(const std::vector<std::vector<double>>& aggressors, double sampleInterval,
+                      std::int32_t samplesPerBit, EyeMetrics& eye);
 
 }  // namespace norvask::host
 

@@ -109,6 +109,20 @@ bool parseOne(const std::string& option, ArgumentReader& in, HostOptions& option
     return in.value(option, options.libraryPath);
   if (option == "--channel")
     return in.value(option, options.channelFile);
+  if (option == "--ports")
+    return in.value(option, options.portMap);
+  if (option == "--window") {
+    std::string name;
+    return in.value(option, name) &&
+           (parseBandWindow(name, options.window) ||
+            in.fail(option + ": expected raised-cosine, hann or none, got '" + name + "'"));
+  }
+  if (option == "--rank") {
+    std::string name;
+    return in.value(option, name) &&
+           (parseEyeRank(name, options.rank) ||
+            in.fail(option + ": expected height or ratio, got '" + name + "'"));
+  }
   if (option == "--aggressor") {
     options.aggressorFiles.emplace_back();
     return in.value(option, options.aggressorFiles.back());
@@ -123,12 +137,14 @@ bool parseOne(const std::string& option, ArgumentReader& in, HostOptions& option
     return in.positive(option, "unit intervals", options.channelLengthBits);
   if (option == "--bit-rate")
     return in.positive(option, "bits per second", options.bitRate);
-  if (option == "--tail")
+  if (option == "--tail") {
+    options.tailGiven = true;
     return in.nonNegative(option, "seconds", options.tailTime);
+  }
   if (option == "--gain")
     return in.finite(option, options.outputGain);
   if (option == "--samples-per-bit") {
-    return in.integer(option, 1, 1 << 16, options.samplesPerBit);
+    return in.integer(option, kMinSamplesPerBit, 1 << 16, options.samplesPerBit);
   }
   if (option == "--txi") {
     return in.integer(option, std::numeric_limits<std::int32_t>::min(),
@@ -176,10 +192,12 @@ Model
                         e.g. "(Norvask (OutputGain 1)(txi 4))"
   --sweep-txi           run every txi from 0 to 15 and print one row each
                         (eye height, opening ratio), marking the best
+  --rank height|ratio   what "best" means in the sweep: the largest worst-case
+                        eye height (default) or the largest eye opening ratio
 
 Link
   --bit-rate BPS        bits per second (default 2e9)
-  --samples-per-bit N   samples per unit interval, 1 to 65536 (default 32);
+  --samples-per-bit N   samples per unit interval, 4 to 65536 (default 32);
                         the sample interval is 1 / (bit rate x N)
   --tail SECONDS        zeros appended after the longest response so the
                         model's own response fits (default 2.5e-9)
@@ -189,10 +207,26 @@ Channel
                         h(t) in 1/s (h summed x sample interval = step
                         response), white space or comma separated, header and
                         comment lines (#, !, %, ;, *) skipped; resampled
-                        linearly onto the sample interval
+                        linearly onto the sample interval;
+                        or Touchstone S-parameters (FILE.sNp, 2 to 32 ports,
+                        version 1 or 2): S21 of a 2-port, SDD21 of a lane
                         (default: the built-in lossy channel)
-  --aggressor FILE      crosstalk impulse response, same format; repeat the
-                        option for more aggressors
+  --ports P,N,P,N       the lane of a Touchstone --channel: P-in, N-in, P-out,
+                        N-out, e.g. 1,3,2,4 (default: found from the strongest
+                        through paths at the lowest frequency; 4k ports)
+  --window NAME         band edge taper of S-parameter data: raised-cosine
+                        (top quarter of the band, default), hann, none
+  --aggressor SPEC      crosstalk, repeat for more aggressors; SPEC is
+                          FILE            impulse file as above, or the S21
+                                          of a 2-port Touchstone file
+                          FILE@P,N,P,N    Touchstone file, transfer from the
+                                          pair P-in,N-in to P-out,N-out
+                          @P,N            pair P,N of the --channel file
+                                          driven, seen at the victim's output
+                                          (at its input end: far-end, at its
+                                          output end: near-end crosstalk)
+                          @all            every pair of every other lane of
+                                          the --channel file
   --loss DB             built-in channel: loss at Nyquist (bit rate / 2) in dB,
                         40 % skin effect (~sqrt f), 60 % dielectric (~f)
                         (default 5)

@@ -11,13 +11,17 @@
 #include <vector>
 
 #include "host/ModelRun.h"
+#include "host/SParameterChannel.h"
+#include "host/TxiSweep.h"
 
 namespace norvask::host {
 
 struct HostOptions {
   std::string libraryPath;  // empty: the Norvask library of this build
   std::string channelFile;  // empty: the built-in lossy channel
-  std::vector<std::string> aggressorFiles;
+  std::string portMap;      // lane of a Touchstone channel, empty: found from the data
+  std::vector<std::string> aggressorFiles;  // specifications, see ChannelInput.h
+  BandWindow window = BandWindow::kRaisedCosine;
   double lossAtNyquist_dB = 5.0;
   double channelLengthBits = 64.0;  // built-in channel length, unit intervals
   double bitRate = 2e9;
@@ -26,13 +30,18 @@ struct HostOptions {
   double outputGain = 1.0;
   std::string parameters;  // raw parameter string; replaces txi and gain when set
   double tailTime = kDefaultTailTime;
+  bool tailGiven = false;  // messages name --tail only when the user gave it
   bool sweep = false;
+  EyeRank rank = EyeRank::kHeight;
   bool csv = false;
   std::string outputPrefix = "ami_host";
   bool help = false;
 };
 
 // Parses argv[1..]. On failure returns false and sets `error` to one line.
+// The fewest samples per bit the Norvask model accepts.
+inline constexpr std::int32_t kMinSamplesPerBit = 4;
+
 bool parseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
 
 // The --help text: every option with its unit and default.

@@ -148,15 +148,30 @@ void writeCursors(std::ostream& out, const Canvas& canvas, const NamedSeries& se
   }
 }
 
+constexpr double kLegendLeft = kWidth - kRight - 380;
+
+double legendRow(std::size_t row) {
+  return kTop + 20.0 + 20.0 * static_cast<double>(row);
+}
+
 void writeLegend(std::ostream& out, const std::vector<NamedSeries>& series) {
   for (std::size_t s = 0; s < series.size(); ++s) {
-    const double y = kTop + 20.0 + 20.0 * static_cast<double>(s);
-    out << "<line x1='" << kWidth - kRight - 250 << "' y1='" << y - 4 << "' x2='"
-        << kWidth - kRight - 225 << "' y2='" << y - 4 << "' stroke='" << kColours[s % 5]
-        << "' stroke-width='3'/>\n"
-        << "<text x='" << kWidth - kRight - 218 << "' y='" << y << "'>"
-        << xmlEscaped(series[s].name) << "</text>\n";
+    const double y = legendRow(s);
+    out << "<line x1='" << kLegendLeft << "' y1='" << y - 4 << "' x2='" << kLegendLeft + 25
+        << "' y2='" << y - 4 << "' stroke='" << kColours[s % 5] << "' stroke-width='3'/>\n"
+        << "<text x='" << kLegendLeft + 32 << "' y='" << y << "'>" << xmlEscaped(series[s].name)
+        << "</text>\n";
   }
+}
+
+// The dots get their own legend row, in the colour of the series they mark.
+void writeCursorLegend(std::ostream& out, std::size_t row, const std::string& label,
+                       const char* colour) {
+  const double y = legendRow(row);
+  out << "<circle cx='" << kLegendLeft + 12.5 << "' cy='" << y - 4 << "' r='3' fill='" << colour
+      << "'/>\n"
+      << "<text x='" << kLegendLeft + 32 << "' y='" << y << "'>" << xmlEscaped(label)
+      << "</text>\n";
 }
 
 }  // namespace
@@ -182,6 +197,8 @@ void PulsePlot::Write(std::ostream& out) const {
                  kColours[(series.size() - 1) % 5]);
   }
   writeLegend(out, series);
+  if (mainCursorIndex >= 0 && !series.empty())
+    writeCursorLegend(out, series.size(), cursorLabel, kColours[(series.size() - 1) % 5]);
   out << "</svg>\n";
   out.precision(savedPrecision);
 }

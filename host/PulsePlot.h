@@ -23,6 +23,8 @@ struct PulsePlot {
   // Sample of the main cursor of the series whose cursors are marked (the
   // last one); -1 marks none.
   std::int64_t mainCursorIndex = -1;
+  // Legend text of those dots.
+  std::string cursorLabel = "samples one unit interval apart (large: main cursor)";
 
   // REQUIRES: sampleInterval > 0, samplesPerBit >= 1.
   void Write(std::ostream& out) const;

@@ -12,23 +12,30 @@ std::string norvaskParameters(std::int32_t txi, double outputGain) {
          "))";
 }
 
-namespace {
-
-std::string firstLine(const std::string& text) {
-  return text.substr(0, text.find('\n'));
+bool parseEyeRank(const std::string& text, EyeRank& rank) {
+  if (text != "height" && text != "ratio")
+    return false;
+  rank = text == "height" ? EyeRank::kHeight : EyeRank::kRatio;
+  return true;
 }
 
-}  // namespace
+std::string rankCriterion(EyeRank rank) {
+  return rank == EyeRank::kHeight ? "largest eye height" : "largest eye opening ratio";
+}
 
 bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkTiming& timing,
-              double tailTime, double outputGain, TxiSweep& sweep, std::string& error) {
+              double tailTime, double outputGain, EyeRank rank, TxiSweep& sweep,
+              std::string& error) {
   sweep = TxiSweep{};
-  double bestRatio = -1e40;  // the equalizer's search starts from the same floor
+  double bestScore = 0.0;
   for (std::int32_t txi = 0; txi < kTxiSettings; ++txi) {
     const ModelRun run =
         runThroughModel(library, channels, timing, tailTime, norvaskParameters(txi, outputGain));
     if (run.call.initResult != 1) {
-      error = "AMI_Init failed for txi " + std::to_string(txi) + ": " + firstLine(run.call.message);
+      error = "AMI_Init failed for txi " + std::to_string(txi) + "; the model's message:\n" +
+              run.call.message;
+      while (!error.empty() && error.back() == '\n')
+        error.pop_back();
       return false;
     }
     TxiSweepRow row;
@@ -39,8 +46,11 @@ bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkT
       error = "eye analysis failed for txi " + std::to_string(txi) + ": " + eyeError;
       return false;
     }
-    if (row.eye.openingRatio() > bestRatio) {
-      bestRatio = row.eye.openingRatio();
+    const std::vector<std::vector<double>> aggressors(run.columns.begin() + 1, run.columns.end());
+    includeCrosstalk(aggressors, timing.sampleInterval(), timing.SamplesPerBit, row.eye);
+    const double score = rank == EyeRank::kHeight ? row.eye.height() : row.eye.openingRatio();
+    if (row.eye.defined() && (sweep.bestTxi < 0 || score > bestScore)) {
+      bestScore = score;
       sweep.bestTxi = txi;
     }
     sweep.rows.push_back(row);

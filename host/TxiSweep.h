@@ -1,9 +1,10 @@
 // Runs the channel through the Norvask model once for every driver setting
 // `txi` and ranks the settings by eye opening.
 //
-// The ranking follows the equalizer's own step-response search: the largest
-// worst-case/best-case eye opening ratio wins, ties keep the lower txi, and a
-// setting whose ratio is not a number never wins.
+// Two rankings: by worst-case eye height (the default: the eye a receiver
+// sees), or by the worst-case/best-case eye opening ratio as the equalizer's
+// own step-response search ranks. Ties keep the lower txi, and a setting whose
+// figures are undefined never wins. Aggressors count in both.
 #ifndef NORVASK_HOST_TXISWEEP_H_
 #define NORVASK_HOST_TXISWEEP_H_
 
@@ -22,6 +23,14 @@ inline constexpr std::int32_t kTxiSettings = 16;
 // The parameter string a simulator builds from the .ami file for these values.
 std::string norvaskParameters(std::int32_t txi, double outputGain);
 
+enum class EyeRank { kHeight, kRatio };
+
+// "height" or "ratio".
+bool parseEyeRank(const std::string& text, EyeRank& rank);
+
+// The criterion as the report names it: "largest eye height".
+std::string rankCriterion(EyeRank rank);
+
 struct TxiSweepRow {
   std::int32_t txi = 0;
   EyeMetrics eye;
@@ -29,14 +38,16 @@ struct TxiSweepRow {
 
 struct TxiSweep {
   std::vector<TxiSweepRow> rows;
-  std::int32_t bestTxi = -1;  // -1 when no setting had a comparable ratio
+  std::int32_t bestTxi = -1;  // -1 when no setting had defined figures
 };
 
 // One AMI_Init per txi = 0 .. 15. On failure (the model refused a setting or
-// the eye could not be measured) returns false with a one-line `error`.
+// the eye could not be measured) returns false with `error` naming the txi,
+// followed by every line of the model's message.
 // REQUIRES: library.loaded(); channels.channel not empty.
 bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkTiming& timing,
-              double tailTime, double outputGain, TxiSweep& sweep, std::string& error);
+              double tailTime, double outputGain, EyeRank rank, TxiSweep& sweep,
+              std::string& error);
 
 }  // namespace norvask::host
 

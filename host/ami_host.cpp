@@ -3,8 +3,10 @@
 // statistical channel simulator does, and reports taps, main cursor and the
 // worst-case eye, with CSV files and an SVG plot of the pulse responses.
 // Run with --help for the options.
+#include <algorithm>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -13,10 +15,12 @@
 #include <vector>
 
 #include "host/AmiLibrary.h"
-#include "host/ChannelFile.h"
+#include "host/ChannelInput.h"
+#include "host/EngineeringFormat.h"
 #include "host/EyeMetrics.h"
 #include "host/HostOptions.h"
 #include "host/LossyChannel.h"
+#include "host/ModelRefusal.h"
 #include "host/ModelRun.h"
 #include "host/PulsePlot.h"
 #include "host/SeriesCsv.h"
@@ -26,32 +30,24 @@ namespace {
 
 using namespace norvask::host;
 
-// Longest response column the host builds (128 MB of samples): beyond it a
-// typing error in a rate or length would only end in an allocation failure.
-constexpr long long kMaxSamples = 16777216;
+// Bounds that keep the whole run under 1 GiB whatever the input: the longest
+// column the host builds (32 MiB of samples), the whole impulse matrix
+// (64 MiB), and the built-in channel, whose synthesis works on eight times
+// its length in complex numbers (128 MiB at 2^20 samples).
+constexpr double kMaxRows = static_cast<double>(kMaxConvertedSamples);
+constexpr double kMaxMatrixValues = static_cast<double>(std::size_t{1} << 23);
+constexpr double kMaxBuiltInSamples = static_cast<double>(std::size_t{1} << 20);
 
 constexpr int kBadUsage = 2;
 constexpr int kFailed = 1;
 
+// The first line after the program's name, later lines indented under it.
 int fail(const std::string& error, int code = kFailed) {
-  std::cerr << "ami_host: error: " << error << "\n";
+  std::string text = "ami_host: error: ";
+  for (char c : error)
+    text += c == '\n' ? std::string("\n  ") : std::string(1, c);
+  std::cerr << text << "\n";
   return code;
-}
-
-// A number as a message shows it: six significant digits, no trailing zeros.
-std::string shortNumber(double value) {
-  std::ostringstream text;
-  text << value;
-  return text.str();
-}
-
-bool readResponse(const std::string& path, double sampleInterval, std::vector<double>& samples,
-                  std::string& error) {
-  SampledWaveform waveform;
-  if (!readTwoColumnFile(path, waveform, error))
-    return false;
-  samples = resampleLinear(waveform, sampleInterval);
-  return true;
 }
 
 LossyChannel builtInChannel(const HostOptions& options, const LinkTiming& timing) {
@@ -64,27 +60,77 @@ LossyChannel builtInChannel(const HostOptions& options, const LinkTiming& timing
   return channel;
 }
 
+bool loadBuiltIn(const HostOptions& options, const LinkTiming& timing, ChannelSet& channels,
+                 ChannelInfo& info, std::string& error) {
+  const double samples = std::ceil(options.channelLengthBits * timing.SamplesPerBit);
+  if (samples > kMaxBuiltInSamples) {
+    error = "the built-in channel of " + plain(options.channelLengthBits) + " unit intervals at " +
+            std::to_string(timing.SamplesPerBit) + " samples per bit would take " + count(samples) +
+            " samples; the limit is " + count(kMaxBuiltInSamples) +
+            " (lower --samples-per-bit or --channel-ui)";
+    return false;
+  }
+  channels.channel = builtInChannel(options, timing).ImpulseResponse();
+  info.description = "built-in lossy channel, " + decibels(options.lossAtNyquist_dB) + " loss at " +
+                     hertz(timing.BitRate / 2.0) + " (Nyquist)";
+  describeImpulse(channels.channel, timing, info);
+  info.dcNote = "sum of the impulse response";
+  return true;
+}
+
+bool allZero(const std::vector<double>& samples) {
+  return std::all_of(samples.begin(), samples.end(), [](double v) { return v == 0.0; });
+}
+
 bool loadChannels(const HostOptions& options, const LinkTiming& timing, ChannelSet& channels,
-                  std::string& description, std::string& error) {
-  const double sampleInterval = timing.sampleInterval();
+                  ChannelInfo& info, std::string& error) {
   if (options.channelFile.empty()) {
-    if (options.channelLengthBits * timing.SamplesPerBit >= static_cast<double>(kMaxSamples)) {
-      error = "--channel-ui times --samples-per-bit exceeds " + std::to_string(kMaxSamples) +
-              " samples";
+    if (!options.portMap.empty()) {
+      error = "--ports needs a Touchstone --channel file";
       return false;
     }
-    channels.channel = builtInChannel(options, timing).ImpulseResponse();
-    description = "built-in lossy channel, " + shortNumber(options.lossAtNyquist_dB) +
-                  " dB loss at " + shortNumber(timing.BitRate / 2e9) + " GHz (Nyquist)";
-  } else {
-    if (!readResponse(options.channelFile, sampleInterval, channels.channel, error))
-      return false;
-    description = options.channelFile;
+    const ChannelRequest aggressorsOnly{"", "", options.aggressorFiles, options.window};
+    return loadBuiltIn(options, timing, channels, info, error) &&
+           loadChannelInput(aggressorsOnly, timing, channels, info, error);
   }
-  for (const auto& path : options.aggressorFiles) {
-    channels.aggressors.emplace_back();
-    if (!readResponse(path, sampleInterval, channels.aggressors.back(), error))
-      return false;
+  ChannelRequest request{options.channelFile, options.portMap, options.aggressorFiles,
+                         options.window};
+  if (!loadChannelInput(request, timing, channels, info, error))
+    return false;
+  if (allZero(channels.channel)) {
+    error = options.channelFile + ": the channel's response is zero everywhere; there is no eye";
+    return false;
+  }
+  return true;
+}
+
+// The matrix AMI_Init gets must fit the bounds; the message names what makes
+// it too big in the terms the user chose.
+bool checkMatrixSize(const HostOptions& options, const LinkTiming& timing,
+                     const ChannelSet& channels, std::string& error) {
+  const double dt = timing.sampleInterval();
+  const double tail = std::ceil(options.tailTime / dt);
+  if (tail > kMaxRows) {
+    error = options.tailGiven
+                ? "--tail " + seconds(options.tailTime) + " is " + count(tail) + " samples at " +
+                      seconds(dt) + "; the limit is " + count(kMaxRows)
+                : "the sample interval " + seconds(dt) + " (" + bitRate(timing.BitRate) + ", " +
+                      std::to_string(timing.SamplesPerBit) +
+                      " samples per bit) is too fine: the model's " + seconds(options.tailTime) +
+                      " response alone needs " + count(tail) + " samples; the limit is " +
+                      count(kMaxRows);
+    return false;
+  }
+  std::size_t longest = channels.channel.size();
+  for (const auto& aggressor : channels.aggressors)
+    longest = std::max(longest, aggressor.size());
+  const double rows = static_cast<double>(longest) + tail;
+  const double columns = static_cast<double>(channels.aggressors.size() + 1);
+  if (rows > kMaxRows || rows * columns > kMaxMatrixValues) {
+    error = "the impulse matrix of " + count(rows) + " rows x " + count(columns) +
+            " columns exceeds the limits of " + count(kMaxRows) + " rows and " +
+            count(kMaxMatrixValues) + " values; shorten the responses or use fewer aggressors";
+    return false;
   }
   return true;
 }
@@ -104,24 +150,43 @@ std::vector<double> driverTaps(const AmiLibrary& library, const LinkTiming& timi
   return taps;
 }
 
-void printSweep(const TxiSweep& sweep, bool csv) {
+// Eye height in words when there is no number, and said to be closed when
+// the number is negative.
+std::string eyeHeightText(const EyeMetrics& eye) {
+  if (!eye.defined())
+    return "eye closed / undefined";
+  return volts(eye.height()) + (eye.height() <= 0.0 ? " (eye closed)" : "");
+}
+
+std::string ratioText(const EyeMetrics& eye) {
+  return eye.defined() ? plain(eye.openingRatio()) : "eye closed / undefined";
+}
+
+std::string csvNumber(double value, bool defined) {
+  std::ostringstream text;
+  text << value;
+  return defined && std::isfinite(value) ? text.str() : "undefined";
+}
+
+void printSweep(const TxiSweep& sweep, EyeRank rank, bool csv) {
   if (csv) {
     std::cout << "txi,eye_height_V,eye_opening_ratio,best\n";
     for (const auto& row : sweep.rows) {
-      std::cout << row.txi << ',' << row.eye.height() << ',' << row.eye.openingRatio() << ','
+      std::cout << row.txi << ',' << csvNumber(row.eye.height(), row.eye.defined()) << ','
+                << csvNumber(row.eye.openingRatio(), row.eye.defined()) << ','
                 << (row.txi == sweep.bestTxi ? 1 : 0) << '\n';
     }
     std::cout << '\n';
     return;
   }
-  std::cout << "txi  eye height (V)  eye opening ratio\n";
+  std::cout << "txi  eye height        eye opening ratio\n";
   for (const auto& row : sweep.rows) {
+    std::string height = eyeHeightText(row.eye);
+    height.resize(std::max<std::size_t>(height.size(), 16), ' ');
     std::cout.width(3);
-    std::cout << row.txi << "  ";
-    std::cout.width(14);
-    std::cout << row.eye.height() << "  ";
-    std::cout.width(17);
-    std::cout << row.eye.openingRatio() << (row.txi == sweep.bestTxi ? "  <- best" : "") << '\n';
+    std::cout << row.txi << "  " << height << "  " << ratioText(row.eye)
+              << (row.txi == sweep.bestTxi ? "  <- best (" + rankCriterion(rank) + ")" : "")
+              << '\n';
   }
   std::cout << '\n';
 }
@@ -130,52 +195,77 @@ struct Summary {
   std::vector<double> taps;
   EyeMetrics channelEye;
   EyeMetrics linkEye;
+  std::size_t aggressors = 0;
   double sampleInterval = 0.0;
 };
 
-void printSummary(const Summary& s, bool csv) {
-  double tapSum = 0.0;
+double tapSum(const Summary& s) {
+  double sum = 0.0;
   for (double tap : s.taps)
-    tapSum += tap;
-  const double cursorTime = [&s](const EyeMetrics& eye) {
-    return static_cast<double>(eye.mainCursorIndex) * s.sampleInterval;
-  }(s.linkEye);
-  if (csv) {
-    std::cout << "quantity,channel,channel_plus_model\n"
-              << "main_cursor_V," << s.channelEye.mainCursor << ',' << s.linkEye.mainCursor << '\n'
-              << "main_cursor_time_s,"
-              << static_cast<double>(s.channelEye.mainCursorIndex) * s.sampleInterval << ','
-              << cursorTime << '\n'
-              << "eye_height_V," << s.channelEye.height() << ',' << s.linkEye.height() << '\n'
-              << "eye_opening_ratio," << s.channelEye.openingRatio() << ','
-              << s.linkEye.openingRatio() << '\n'
-              << "driver_taps,," << s.taps.size() << '\n'
-              << "driver_tap_sum,," << tapSum << "\n\n";
-    return;
-  }
-  std::cout << "Driver taps: " << s.taps.size() << " (sum " << tapSum
+    sum += tap;
+  return sum;
+}
+
+void printSummaryCsv(const Summary& s) {
+  const double dt = s.sampleInterval;
+  const EyeMetrics& c = s.channelEye;
+  const EyeMetrics& l = s.linkEye;
+  std::cout << "quantity,channel,channel_plus_model\n"
+            << "main_cursor_V," << c.mainCursor << ',' << l.mainCursor << '\n'
+            << "main_cursor_time_s," << static_cast<double>(c.mainCursorIndex) * dt << ','
+            << static_cast<double>(l.mainCursorIndex) * dt << '\n'
+            << "eye_height_V," << csvNumber(c.height(), c.defined()) << ','
+            << csvNumber(l.height(), l.defined()) << '\n'
+            << "eye_opening_ratio," << csvNumber(c.openingRatio(), c.defined()) << ','
+            << csvNumber(l.openingRatio(), l.defined()) << '\n'
+            << "crosstalk_V," << c.crosstalk << ',' << l.crosstalk << '\n'
+            << "driver_taps,," << s.taps.size() << '\n'
+            << "driver_tap_sum,," << csvNumber(tapSum(s), true) << "\n\n";
+}
+
+void printSummary(const Summary& s) {
+  const double cursorTime = static_cast<double>(s.linkEye.mainCursorIndex) * s.sampleInterval;
+  std::cout << "Driver taps: " << s.taps.size() << " (sum " << plain(tapSum(s))
             << " = final value of the driver's step response)\n"
-            << "Main cursor: " << s.linkEye.mainCursor << " V at " << cursorTime
-            << " s (channel alone: " << s.channelEye.mainCursor << " V)\n"
-            << "Worst-case eye height at the eye centre: " << s.linkEye.height()
-            << " V for 1 V peak-to-peak data (channel alone: " << s.channelEye.height() << " V)\n"
-            << "Eye opening ratio (worst case / best case): " << s.linkEye.openingRatio()
-            << " (channel alone: " << s.channelEye.openingRatio() << ")\n";
+            << "Main cursor: " << volts(s.linkEye.mainCursor) << " at " << seconds(cursorTime)
+            << " (channel alone: " << volts(s.channelEye.mainCursor) << ")\n"
+            << "Worst-case eye height at the eye centre: " << eyeHeightText(s.linkEye)
+            << " for 1 V peak-to-peak data (channel alone: " << eyeHeightText(s.channelEye) << ")\n"
+            << "Eye opening ratio (worst case / best case): " << ratioText(s.linkEye)
+            << " (channel alone: " << ratioText(s.channelEye) << ")\n";
+  if (s.aggressors > 0) {
+    std::cout << "Crosstalk in those figures: " << volts(s.linkEye.crosstalk)
+              << " off the eye from " << s.aggressors
+              << " aggressor(s), every one at its worst at the main cursor's phase\n";
+  }
+}
+
+std::string fullPath(const std::string& path) {
+  std::error_code ignored;
+  const auto absolute = std::filesystem::absolute(path, ignored);
+  return absolute.empty() ? path : absolute.lexically_normal().string();
 }
 
 bool writeFile(const std::string& path, const std::string& what,
                const std::function<void(std::ostream&)>& write, std::string& error) {
   std::ofstream file(path);
   if (!file.is_open()) {
-    error = path + ": cannot write the " + what;
+    error = "--out: cannot write the " + what + " to " + fullPath(path);
     return false;
   }
   write(file);
   return true;
 }
 
+std::string settingsTitle(const HostOptions& options, std::int32_t txi) {
+  if (!options.parameters.empty())
+    return "parameters " + options.parameters;
+  return "txi " + std::to_string(txi) + ", OutputGain " + plain(options.outputGain);
+}
+
 bool writeOutputs(const HostOptions& options, const LinkTiming& timing, const ChannelSet& channels,
-                  const ModelRun& run, const EyeMetrics& linkEye, std::string& error) {
+                  const ModelRun& run, const EyeMetrics& linkEye, std::int32_t txi,
+                  std::string& error) {
   const double dt = timing.sampleInterval();
   std::vector<NamedSeries> impulses{{"channel_per_s", channels.channel},
                                     {"channel_plus_model_per_s", run.columns[0]}};
@@ -186,8 +276,8 @@ bool writeOutputs(const HostOptions& options, const LinkTiming& timing, const Ch
       {"channel_V", pulseResponse(channels.channel, dt, timing.SamplesPerBit)},
       {"channel_plus_model_V", pulseResponse(run.columns[0], dt, timing.SamplesPerBit)}};
   PulsePlot plot;
-  plot.title = "Pulse response of a 1 V bit at " + shortNumber(timing.BitRate / 1e9) +
-               " Gb/s: channel alone and channel + model";
+  plot.title = "Pulse response of a 1 V bit at " + bitRate(timing.BitRate) + ", " +
+               settingsTitle(options, txi) + ": channel alone and channel + model";
   plot.sampleInterval = dt;
   plot.samplesPerBit = timing.SamplesPerBit;
   plot.series = {{"channel alone", pulses[0].values}, {"channel + model", pulses[1].values}};
@@ -210,6 +300,60 @@ std::ostream& notes(const HostOptions& options) {
   return options.csv ? std::cerr : std::cout;
 }
 
+void printChannel(const HostOptions& options, const LinkTiming& timing, const ChannelInfo& info,
+                  const std::string& libraryPath) {
+  std::ostream& out = notes(options);
+  out << "Library: " << fullPath(libraryPath) << "\nChannel: " << info.description << ", "
+      << info.aggressorNames.size() << " aggressor(s)\n";
+  for (std::size_t a = 0; a < info.aggressorNames.size(); ++a)
+    out << "  aggressor " << a + 1 << ": " << info.aggressorNames[a] << '\n';
+  const double nyquist = timing.BitRate / 2.0;
+  out << "  insertion loss at Nyquist (" << hertz(nyquist) << "): "
+      << (std::isnan(info.lossAtNyquist_dB) ? "not in the data" : decibels(info.lossAtNyquist_dB))
+      << "\n  DC gain: " << plain(info.dcGain) << " (" << info.dcNote << ")"
+      << "\n  propagation delay: " << seconds(info.delay) << " (step response at 50 %)"
+      << "\n  energy before the main rise: " << percent(info.preRiseEnergy)
+      << " (causality: ringing or non-causal data ahead of the rise)\n"
+      << "Link: " << bitRate(timing.BitRate) << ", " << timing.SamplesPerBit
+      << " samples per bit, sample interval " << seconds(timing.sampleInterval()) << "\n\n";
+}
+
+// The position of the first non-finite sample in the model's output, or -1.
+long firstNonFinite(const ModelRun& run) {
+  for (const auto& column : run.columns) {
+    for (std::size_t i = 0; i < column.size(); ++i) {
+      if (!std::isfinite(column[i]))
+        return static_cast<long>(i);
+    }
+  }
+  return -1;
+}
+
+int reportModelFailure(const ModelRun& run, const std::string& parameters) {
+  std::string message = run.call.message;
+  while (!message.empty() && message.back() == '\n')
+    message.pop_back();
+  return fail("AMI_Init refused the parameters " + parameters + ": " +
+              refusalReason(parameters, message) + "; the model's message:\n" + message);
+}
+
+bool sweepIfAsked(const HostOptions& options, const AmiLibrary& library, const ChannelSet& channels,
+                  const LinkTiming& timing, std::int32_t& txi, std::string& error) {
+  if (!options.sweep)
+    return true;
+  TxiSweep sweep;
+  if (!sweepTxi(library, channels, timing, options.tailTime, options.outputGain, options.rank,
+                sweep, error)) {
+    return false;
+  }
+  if (options.csv)
+    std::cerr << "Aggressors are included in the eye figures.\n";
+  printSweep(sweep, options.rank, options.csv);
+  if (sweep.bestTxi >= 0)
+    txi = sweep.bestTxi;
+  return true;
+}
+
 int runHost(const HostOptions& options, const char* programPath) {
   LinkTiming timing;
   timing.BitRate = options.bitRate;
@@ -221,52 +365,54 @@ int runHost(const HostOptions& options, const char* programPath) {
   if (!library.Load(libraryPath, error))
     return fail(error);
   ChannelSet channels;
-  std::string channelDescription;
-  if (!loadChannels(options, timing, channels, channelDescription, error))
+  ChannelInfo info;
+  if (!loadChannels(options, timing, channels, info, error) ||
+      !checkMatrixSize(options, timing, channels, error)) {
     return fail(error);
-
-  if (options.tailTime / timing.sampleInterval() >= static_cast<double>(kMaxSamples)) {
-    return fail("--tail exceeds " + std::to_string(kMaxSamples) + " samples");
   }
-  notes(options) << "Library: " << libraryPath << "\nChannel: " << channelDescription << ", "
-                 << channels.aggressors.size() << " aggressor(s)\nLink: " << timing.BitRate
-                 << " bit/s, " << timing.SamplesPerBit << " samples per bit, sample interval "
-                 << timing.sampleInterval() << " s\n\n";
+  printChannel(options, timing, info, libraryPath);
 
   std::int32_t txi = options.txi;
-  if (options.sweep) {
-    TxiSweep sweep;
-    if (!sweepTxi(library, channels, timing, options.tailTime, options.outputGain, sweep, error)) {
-      return fail(error);
-    }
-    printSweep(sweep, options.csv);
-    if (sweep.bestTxi >= 0)
-      txi = sweep.bestTxi;
-  }
+  if (!sweepIfAsked(options, library, channels, timing, txi, error))
+    return fail(error);
   const std::string parameters =
       options.parameters.empty() ? norvaskParameters(txi, options.outputGain) : options.parameters;
   const ModelRun run = runThroughModel(library, channels, timing, options.tailTime, parameters);
   notes(options) << "Parameters: " << parameters << "\nAMI_Init returned " << run.call.initResult
                  << ", AMI_Close returned " << run.call.closeResult << "\nModel message:"
                  << (run.call.message.empty() ? " (none)\n" : "\n" + run.call.message) << '\n';
-  if (run.call.initResult != 1) {
-    return fail("AMI_Init failed: " + run.call.message.substr(0, run.call.message.find('\n')));
+  if (run.call.initResult != 1)
+    return reportModelFailure(run, parameters);
+  if (const long bad = firstNonFinite(run); bad >= 0) {
+    return fail("the model returned a non-finite sample (NaN or infinity) at " +
+                seconds(static_cast<double>(bad) * timing.sampleInterval()) +
+                " with the parameters " + parameters + ": eye closed / undefined");
   }
 
   Summary summary;
   summary.sampleInterval = timing.sampleInterval();
   summary.taps = driverTaps(library, timing, options, parameters);
+  summary.aggressors = channels.aggressors.size();
   if (!measureEye(channels.channel, summary.sampleInterval, timing.SamplesPerBit,
                   summary.channelEye, error) ||
       !measureEye(run.columns[0], summary.sampleInterval, timing.SamplesPerBit, summary.linkEye,
                   error)) {
     return fail("eye analysis: " + error);
   }
-  printSummary(summary, options.csv);
-  if (!writeOutputs(options, timing, channels, run, summary.linkEye, error))
+  const std::vector<std::vector<double>> aggressors(run.columns.begin() + 1, run.columns.end());
+  includeCrosstalk(channels.aggressors, summary.sampleInterval, timing.SamplesPerBit,
+                   summary.channelEye);
+  includeCrosstalk(aggressors, summary.sampleInterval, timing.SamplesPerBit, summary.linkEye);
+  if (options.csv)
+    printSummaryCsv(summary);
+  else
+    printSummary(summary);
+  if (!writeOutputs(options, timing, channels, run, summary.linkEye, txi, error))
     return fail(error);
-  notes(options) << "\nWrote " << options.outputPrefix << "_impulse.csv, " << options.outputPrefix
-                 << "_pulse.csv and " << options.outputPrefix << "_pulse.svg\n";
+  const std::string& prefix = options.outputPrefix;
+  notes(options) << "\nWrote " << fullPath(prefix + "_impulse.csv") << "\n      "
+                 << fullPath(prefix + "_pulse.csv") << "\n      " << fullPath(prefix + "_pulse.svg")
+                 << '\n';
   return 0;
 }
 

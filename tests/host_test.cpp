@@ -54,10 +54,15 @@ TEST(HostChannelFile, WrongFilesNameTheFileAndLine) {
   const std::string increase = ": time must increase from line to line";
   const std::string tooShort = "ch.txt: needs at least two data lines (time in s, value in 1/s)";
   const std::pair<const char*, std::string> cases[] = {
-      {"t v\n0 1\n1e-12 2\noops here\n", "ch.txt: line 4" + twoNumbers},
-      {"0 1\n1e-12 2 3\n", "ch.txt: line 2" + twoNumbers},
-      {"0 1\n1e-12\n", "ch.txt: line 2" + twoNumbers},
-      {"0 1\n2e-12 nan\n", "ch.txt: line 2" + twoNumbers},
+      {"t v\n0 1\n1e-12 2\noops here\n", "ch.txt: line 4" + twoNumbers + ", found 'oops'"},
+      {"0 1\n1e-12 2 3\n", "ch.txt: line 2" + twoNumbers + ", found 3 fields"},
+      {"0 1\n1e-12\n", "ch.txt: line 2" + twoNumbers + ", found 1 field"},
+      {"0 1\n2e-12 nan\n", "ch.txt: line 2" + twoNumbers + ", found 'nan'"},
+      {"t v\n0 nan\n", "ch.txt: line 2" + twoNumbers + ", found 'nan'"},
+      {"0 1 2\n1 2 3\n", "ch.txt: line 1" + twoNumbers + ", found 3 fields"},
+      {"-1e-12 1\n1e-12 2\n",
+       "ch.txt: line 1: the response starts at a negative time (-1e-12 s); an impulse response "
+       "starts at 0 s or later"},
       {"0 1\n2e-12 2\n2e-12 3\n", "ch.txt: line 3" + increase},
       {"0 1\n2e-12 2\n1e-12 3\n", "ch.txt: line 3" + increase},
       {"header only\n0 1\n", tooShort},
@@ -74,6 +79,8 @@ TEST(HostChannelFile, WrongFilesNameTheFileAndLine) {
   std::string error;
   EXPECT_FALSE(readTwoColumnFile("/nonexistent/channel.txt", waveform, error));
   EXPECT_EQ(error, "/nonexistent/channel.txt: cannot open the file");
+  EXPECT_FALSE(readTwoColumnFile(NORVASK_SOURCE_DIR, waveform, error));
+  EXPECT_EQ(error, std::string(NORVASK_SOURCE_DIR) + ": is a directory, not a file");
 }
 
 TEST(HostChannelFile, ResamplesLinearlyFromTheFirstTimeToTheLast) {
@@ -171,7 +178,9 @@ TEST(HostTxiSweep, BestTxiAgreesWithTheEqualizersSearch) {
     ChannelSet channels;
     channels.channel = channelAt(bitRate, samplesPerBit, loss).ImpulseResponse();
     TxiSweep sweep;
-    ASSERT_TRUE(sweepTxi(library, channels, timing, kDefaultTailTime, 1.0, sweep, error)) << error;
+    ASSERT_TRUE(
+        sweepTxi(library, channels, timing, kDefaultTailTime, 1.0, EyeRank::kRatio, sweep, error))
+        << error;
     ASSERT_EQ(sweep.rows.size(), 16u);
     const auto [index, eyeRatio] = equalizerSearch(channels.channel, timing);
     EXPECT_EQ(sweep.bestTxi + 1, index) << loss << " dB at " << bitRate;
@@ -282,22 +291,25 @@ TEST(HostProgram, BadInputGivesOneLineAndANonZeroExit) {
     std::string error;
   } cases[] = {
       {"--channel /nonexistent/channel.txt", 1, "/nonexistent/channel.txt: cannot open the file\n"},
-      {"--channel " + malformed, 1, malformed + ": line 4: expected two numbers" + perSecond},
+      {"--channel " + malformed, 1,
+       malformed + ": line 4: expected two numbers (time in s, value in 1/s), found 'x'\n"},
       {"--aggressor " + singleLine, 1, singleLine + ": needs at least two data lines" + perSecond},
       {"--library libm.so.6", 1,
        "libm.so.6 is not an IBIS-AMI model: it does not export AMI_Init\n"},
       {"--bit-rate 0", 2, "--bit-rate: expected a positive number (bits per second), got '0'\n"},
       {"--bit-rate 5Gbps", 2,
        "--bit-rate: expected a positive number (bits per second), got '5Gbps'\n"},
-      {"--samples-per-bit 0", 2,
-       "--samples-per-bit: expected an integer from 1 to 65536, got '0'\n"},
+      {"--samples-per-bit 3", 2,
+       "--samples-per-bit: expected an integer from 4 to 65536, got '3'\n"},
       {"--loss -3", 2, "--loss: expected a number >= 0 (dB), got '-3'\n"},
       {"--txi", 2, "--txi needs a value\n"},
       {"--speed 3", 2, "unknown option '--speed' (see --help)\n"},
       {"--sweep-txi --params '(Norvask (txi 2))'", 2,
        "--params replaces --txi and --gain and cannot be combined with them or with --sweep-txi\n"},
       {"--txi 16 --out " + scratch("txi16"), 1,
-       "AMI_Init failed: Error occurred in Norvask::Setup().\n"},
+       "AMI_Init refused the parameters (Norvask (OutputGain 1)(txi 16)): txi 16 is outside 0 "
+       "to 15; the model's message:\n  Error occurred in Norvask::Setup().\n  StepRespIndex must "
+       "be an integer in the range [1, 16].\n"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = runHost(c.arguments);

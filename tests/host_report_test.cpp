@@ -1,0 +1,126 @@
+// What the built ami_host reports to its user: refusals in the user's terms,
+// limits refused before any big allocation, undefined figures in words,
+// S-parameter channels described, aggressors counted in the eye, and every
+// output named by its full path.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "host/EyeMetrics.h"
+
+namespace norvask::host {
+namespace {
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string scratch(const std::string& name) {
+  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  return std::string(NORVASK_BINARY_DIR) + "/host_report_test_" + test + "_" + name;
+}
+
+Outcome runHost(const std::string& arguments) {
+  const std::string command = std::string(NORVASK_HOST_PATH) + " " + arguments + " --out " +
+                              scratch("run") + " >" + scratch("stdout.txt") + " 2>" +
+                              scratch("stderr.txt");
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+          slurp(scratch("stdout.txt")), slurp(scratch("stderr.txt"))};
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(HostReport, RefusalsShowEveryModelLineAndTheSettingInUserTerms) {
+  const Outcome outcome = runHost("--params '(Norvask (txi 99))'");
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.err,
+            "ami_host: error: AMI_Init refused the parameters (Norvask (txi 99)): txi 99 is "
+            "outside 0 to 15; the model's message:\n"
+            "  The IBIS-AMI model, Norvask, is unable to initialize the parameter OutputGain from "
+            "the AMI_Init arguments.The model will use the default setting = 1.\n"
+            "  Error occurred in Norvask::Setup().\n"
+            "  StepRespIndex must be an integer in the range [1, 16].\n");
+  EXPECT_TRUE(contains(runHost("--help").out, "samples per unit interval, 4 to 65536"));
+}
+
+TEST(HostReport, HostileInputsEndWithAPreciseErrorAndNoBigAllocation) {
+  const std::string longSpan = scratch("long.txt");
+  std::ofstream(longSpan) << "0 1e9\n1e-3 1e9\n";
+  const std::string zeros = scratch("zeros.txt");
+  std::ofstream(zeros) << "0 0\n1e-12 0\n";
+  const std::string error = "ami_host: error: ";
+  const std::pair<std::string, std::string> cases[] = {
+      {"--channel " + longSpan,
+       longSpan + ": the response spans 1 ms, 64000001 samples at 15.63 ps; the limit is "
+                  "4194304 samples\n"},
+      {"--bit-rate 1e30",
+       "the sample interval 3.125e-32 s (1e+30 b/s, 32 samples per bit) is too fine: the "
+       "model's 2.5 ns response alone needs 8e+22 samples; the limit is 4194304\n"},
+      {"--channel " + zeros,
+       zeros + ": the channel's response is zero everywhere; there is no eye\n"},
+      {"--params '(Norvask (OutputGain nan))'",
+       "the model returned a non-finite sample (NaN or infinity) at 0 s with the parameters "
+       "(Norvask (OutputGain nan)): eye closed / undefined\n"},
+      {"--channel " + std::string(NORVASK_BINARY_DIR),
+       std::string(NORVASK_BINARY_DIR) + ": is a directory, not a file\n"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    const Outcome outcome = runHost(arguments);
+    EXPECT_EQ(outcome.exitCode, 1) << arguments;
+    EXPECT_EQ(outcome.err, error + message) << arguments;
+  }
+}
+
+TEST(HostReport, ShippedTouchstoneExampleSweepsAndNamesEverything) {
+  const std::string example = std::string(NORVASK_SOURCE_DIR) + "/host/examples/lossy_lane.s4p";
+  const Outcome run = runHost("--channel " + example + " --sweep-txi");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(contains(run.out,
+                       "SDD21 of P-in 1, N-in 3, P-out 2, N-out 4 (ports found from "
+                       "the strongest through paths at 10 MHz)"));
+  EXPECT_TRUE(contains(run.out, "insertion loss at Nyquist (1 GHz): 6.40 dB"));
+  EXPECT_TRUE(contains(run.out, "DC gain: 0.9497 (extrapolated to DC from 10 MHz and 60 MHz)"));
+  EXPECT_TRUE(contains(run.out, " 13  303.3 mV          0.3169  <- best (largest eye height)"));
+  EXPECT_TRUE(contains(run.out, "Wrote " + scratch("run") + "_impulse.csv\n"));
+  const std::string svg = slurp(scratch("run") + "_pulse.svg");
+  EXPECT_TRUE(contains(svg, "at 2 Gb/s, txi 13, OutputGain 1: channel alone"));
+  EXPECT_TRUE(contains(svg, ">samples one unit interval apart (large: main cursor)</text>"));
+  const Outcome byRatio = runHost("--channel " + example + " --sweep-txi --rank ratio");
+  EXPECT_TRUE(contains(byRatio.out,
+                       " 14  302.5 mV          0.322  <- best (largest eye opening "
+                       "ratio)"));
+}
+
+TEST(HostReport, EveryAggressorTakesItsPeakOffTheEye) {
+  // One sample of area a: its pulse response is a for one bit, so at any
+  // phase exactly one cursor sees it; +-0.5 V data moves each level by a / 2.
+  const double dt = 1e-12;
+  EyeMetrics eye;
+  eye.bcUpperLevel = 0.5;
+  eye.wcUpperLevel = 0.4;
+  eye.mainCursorIndex = 37;
+  includeCrosstalk({{0.1 / dt}, {0.0, -0.04 / dt}}, dt, 32, eye);
+  EXPECT_NEAR(eye.height(), 0.8 - 0.14, 1e-12);
+  EXPECT_NEAR(eye.bcUpperLevel, 0.57, 1e-12);
+  EXPECT_NEAR(eye.crosstalk, 0.14, 1e-12);
+}
+
+}  // namespace
+}  // namespace norvask::host
