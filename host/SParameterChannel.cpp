@@ -134,7 +134,7 @@ bool transferToImpulse(const std::vector<double>& frequencies,
   const double wanted = span / sampleInterval;
   if (!(wanted <= static_cast<double>(kMaxConvertedSamples))) {
     error = sourceName + ": the mean frequency step of " + hertz(meanStep) + " describes a " +
-            seconds(span) + " response, " + plain(wanted) + " samples at " +
+            seconds(span) + " response, " + count(std::ceil(wanted)) + " samples at " +
             seconds(sampleInterval) + "; the limit is " + std::to_string(kMaxConvertedSamples) +
             " samples";
     return false;

@@ -107,10 +107,20 @@ class TouchstoneParser {
     const std::string argument = trimmed(content.substr(close + 1));
     if (section_ == Section::kInformation)
       return keyword != "END INFORMATION" || (section_ = Section::kHeader, true);
+    const std::string shown = "[" + content.substr(1, close - 1) + "]";
+    if (keyword == "VERSION" && (version_ == 2 || optionSeen_ || !network_.frequencies.empty()))
+      return Fail("[Version] must come first");
     if (keyword == "VERSION")
       return ParseVersion(argument);
     if (version_ != 2)
-      return Fail("[" + content.substr(1, close - 1) + "] before [Version]");
+      return Fail(shown + " before [Version]");
+    // The layout of the data is fixed once it starts.
+    const bool dataStarted = section_ == Section::kNetwork || section_ == Section::kNoise ||
+                             !network_.frequencies.empty() || !point_.empty();
+    if (dataStarted && keyword != "NOISE DATA" && keyword != "END" &&
+        keyword != "BEGIN INFORMATION") {
+      return Fail(shown + " after the network data started");
+    }
     if (section_ == Section::kReference && referencesRead_ < network_.ports)
       return Fail("[Reference] lists fewer values than ports");
     if (keyword == "NUMBER OF PORTS")
@@ -135,7 +145,7 @@ class TouchstoneParser {
       return (section_ = Section::kInformation, true);
     if (keyword == "END")
       return EndNetworkData(Section::kEnd);
-    return Fail("unknown keyword [" + content.substr(1, close - 1) + "]");
+    return Fail("unknown keyword " + shown);
   }
 
   bool ParseVersion(const std::string& argument) {
@@ -293,9 +303,9 @@ class TouchstoneParser {
       return Fail("frequency " + Shown(frequency) + " Hz does not increase on the previous " +
                   Shown(network_.frequencies.back()) + " Hz");
     }
-    if (frequency < 0.0) {
+    if (frequency < 0.0 || !std::isfinite(frequency)) {
       line_ = pointLine_;
-      return Fail("negative frequency " + Shown(frequency) + " Hz");
+      return Fail("frequency " + Shown(frequency) + " Hz is out of range");
     }
     if (static_cast<double>(network_.frequencies.size() + 1) * PortsSquared() >
         static_cast<double>(kMaxTouchstoneEntries)) {

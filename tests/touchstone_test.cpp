@@ -123,6 +123,7 @@ TEST(TouchstoneReader, ErrorsNameTheFileAndLine) {
       {v2 + "[Two-Port Data Order] 12_21\n[Network Data]\n2 0 0 1 0 1 0 0 0\n1 0 0 1 0 1 0 0 0\n",
        "line 7: frequency 1e+09 Hz does not increase on the previous 2e+09 Hz"},
       {"[Number of Ports] 2\n", "line 1: [Number of Ports] before [Version]"},
+      {"# GHz S RI\n[Version] 2.0\n", "line 2: [Version] must come first"},
       {"[Version] 3.0\n", "line 1: version '3.0' is not read (1.x has no [Version]; 2.x is read)"},
       {"[Version] 2.0\n[Number of Ports] 33\n",
        "line 2: [Number of Ports] must be 2 to 32, found '33'"},
