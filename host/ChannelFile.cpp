@@ -1,5 +1,7 @@
 #include "host/ChannelFile.h"
 
+#include "host/BoundedLine.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -82,8 +84,13 @@ bool parseTwoColumnText(std::istream& text, const std::string& sourceName,
   waveform = SampledWaveform{};
   std::string line;
   int lineNumber = 0;
-  while (std::getline(text, line)) {
+  for (LineRead read; (read = readBoundedLine(text, line)) != LineRead::kEnd;) {
     ++lineNumber;
+    if (read == LineRead::kTooLong) {
+      error = where(sourceName, lineNumber) + "longer than " + std::to_string(kMaxLineLength) +
+              " characters";
+      return false;
+    }
     if (isBlankOrComment(line))
       continue;
     const std::vector<std::string> fields = splitFields(line);

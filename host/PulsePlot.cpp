@@ -13,6 +13,11 @@ constexpr double kLeft = 80.0;
 constexpr double kRight = 30.0;
 constexpr double kTop = 50.0;
 constexpr double kBottom = 60.0;
+// A pulse response is read within a few hundred unit intervals; the bound
+// keeps the file small whatever the response's length.
+constexpr double kMaxBits = 1024.0;
+// Points per line: a few per pixel of the 960-pixel width is all a viewer shows.
+constexpr std::size_t kMaxPoints = 4096;
 constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e"};
 
 std::string xmlEscaped(const std::string& text) {
@@ -62,7 +67,7 @@ Extent findExtent(const std::vector<NamedSeries>& series, std::int32_t samplesPe
       extent.high = std::max(extent.high, s.values[i]);
     }
   }
-  extent.lastBit = std::ceil(static_cast<double>(last) / samplesPerBit) + 2.0;
+  extent.lastBit = std::min(kMaxBits, std::ceil(static_cast<double>(last) / samplesPerBit) + 2.0);
   const double margin = 0.08 * (extent.high - extent.low);
   extent.low -= margin;
   extent.high += margin;
@@ -123,7 +128,9 @@ void writeAxes(std::ostream& out, const Canvas& canvas, const Extent& extent) {
 void writeSeries(std::ostream& out, const Canvas& canvas, const NamedSeries& series,
                  std::int32_t samplesPerBit, double lastBit, const char* colour, double width) {
   out << "<polyline fill='none' stroke='" << colour << "' stroke-width='" << width << "' points='";
-  for (std::size_t i = 0; i < series.values.size(); ++i) {
+  const double shown = std::min(static_cast<double>(series.values.size()), lastBit * samplesPerBit);
+  const auto stride = static_cast<std::size_t>(std::ceil(shown / kMaxPoints));
+  for (std::size_t i = 0; i < series.values.size(); i += std::max<std::size_t>(stride, 1)) {
     const double bit = static_cast<double>(i) / samplesPerBit;
     if (bit > lastBit)
       break;

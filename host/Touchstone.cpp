@@ -1,5 +1,7 @@
 #include "host/Touchstone.h"
 
+#include "host/BoundedLine.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -75,8 +77,12 @@ class TouchstoneParser {
   }
 
   bool Parse(std::istream& text) {
-    for (std::string line; section_ != Section::kEnd && std::getline(text, line);) {
+    std::string line;
+    for (LineRead read;
+         section_ != Section::kEnd && (read = readBoundedLine(text, line)) != LineRead::kEnd;) {
       ++line_;
+      if (read == LineRead::kTooLong)
+        return Fail("longer than " + std::to_string(kMaxLineLength) + " characters");
       const std::string content = trimmed(line.substr(0, line.find('!')));
       if (!content.empty() && !ParseLine(content))
         return false;

@@ -179,10 +179,10 @@ void printSweep(const TxiSweep& sweep, EyeRank rank, bool csv) {
     std::cout << '\n';
     return;
   }
-  std::cout << "txi  eye height        eye opening ratio\n";
+  std::cout << "txi  eye height                eye opening ratio\n";
   for (const auto& row : sweep.rows) {
     std::string height = eyeHeightText(row.eye);
-    height.resize(std::max<std::size_t>(height.size(), 16), ' ');
+    height.resize(std::max<std::size_t>(height.size(), 24), ' ');
     std::cout.width(3);
     std::cout << row.txi << "  " << height << "  " << ratioText(row.eye)
               << (row.txi == sweep.bestTxi ? "  <- best (" + rankCriterion(rank) + ")" : "")
@@ -346,8 +346,10 @@ bool sweepIfAsked(const HostOptions& options, const AmiLibrary& library, const C
                 sweep, error)) {
     return false;
   }
-  if (options.csv)
-    std::cerr << "Aggressors are included in the eye figures.\n";
+  if (!channels.aggressors.empty()) {
+    notes(options) << "Eye figures with " << channels.aggressors.size()
+                   << " aggressor(s), each at its worst:\n";
+  }
   printSweep(sweep, options.rank, options.csv);
   if (sweep.bestTxi >= 0)
     txi = sweep.bestTxi;

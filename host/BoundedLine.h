@@ -1,0 +1,23 @@
+// std::getline without its appetite: a text file with no line breaks would
+// otherwise be read into memory whole, whatever its size.
+#ifndef NORVASK_HOST_BOUNDEDLINE_H_
+#define NORVASK_HOST_BOUNDEDLINE_H_
+
+#include <cstddef>
+#include <istream>
+#include <string>
+
+namespace norvask::host {
+
+// Longest line the channel readers take; real data lines are far shorter.
+inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
+
+enum class LineRead { kLine, kEnd, kTooLong };
+
+// Reads the next line into `line` (without its '\n'), stopping with
+// kTooLong after kMaxLineLength characters.
+LineRead readBoundedLine(std::istream& in, std::string& line);
+
+}  // namespace norvask::host
+
+#endif  // NORVASK_HOST_BOUNDEDLINE_H_
