@@ -187,6 +187,38 @@ TEST(SParameterConversion, DelayedLowPassGivesItsDcGainDelayAndStepResponse) {
   }
 }
 
+double area(const std::vector<double>& impulse, double dt) {
+  double sum = 0.0;
+  for (double sample : impulse)
+    sum += sample * dt;
+  return sum;
+}
+
+TEST(SParameterConversion, InvertedDataAboveDcKeepsItsSignAndEveryWindowItsArea) {
+  // Starting at 300 MHz, the phase line through the two lowest points meets
+  // DC near -pi (an inversion): the DC gain is -0.9 however the band ends,
+  // within what a + b f^2 misses of |H|: 0.9 x 3/8 (f/fc)^4 = 1.7e-4 there.
+  std::vector<double> grid = frequencyGrid(3e8, 1e7, 4000);
+  std::vector<std::complex<double>> inverted;
+  for (double f : grid)
+    inverted.push_back(-lowPass(f));
+  for (const BandWindow window :
+       {BandWindow::kRaisedCosine, BandWindow::kHann, BandWindow::kNone}) {
+    ConvertedChannel channel;
+    std::string error;
+    ASSERT_TRUE(transferToImpulse(grid, inverted, 15.625e-12, window, "ch", channel, error));
+    EXPECT_NEAR(channel.dcGain, -kGain, 3e-4);
+    EXPECT_NEAR(area(channel.impulse, 15.625e-12), channel.dcGain, 1e-12);
+  }
+  ConvertedChannel channel;
+  std::string error;
+  EXPECT_FALSE(transferToImpulse({1e9, 1e9 + 1.0}, {1.0, 1.0}, 1e-12, BandWindow::kNone, "ch",
+                                 channel, error));
+  EXPECT_EQ(error,
+            "ch: the mean frequency step of 1 Hz describes a 1 s response, 1000000000000 "
+            "samples at 1 ps; the limit is 4194304 samples");
+}
+
 // Lines P (1 to 2) and N (3 to 4) with far-end coupling 0.1 between them, and
 // a second lane (5 to 6, 7 to 8) that couples 0.05 into the first's output.
 std::complex<double> twoLanes(double f, int to, int from) {
@@ -202,13 +234,6 @@ std::complex<double> twoLanes(double f, int to, int from) {
   if ((low == 2 && high == 5) || (low == 4 && high == 7))
     return 0.05 * lowPass(f) / kGain;
   return 1e-4;
-}
-
-double area(const std::vector<double>& impulse, double dt) {
-  double sum = 0.0;
-  for (double sample : impulse)
-    sum += sample * dt;
-  return sum;
 }
 
 TEST(SParameterConversion, LanesFoundOrGivenAndCrosstalkPairs) {
