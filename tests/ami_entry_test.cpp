@@ -28,7 +28,7 @@ const std::string kTxiDefault =
     "The IBIS-AMI model, Norvask, is unable to initialize the parameter txi from the AMI_Init "
     "arguments.The model will use the default setting = 1.\n";
 
-std::vector<double> RandomColumns(std::size_t rows, std::size_t columns, unsigned seed) {
+std::vector<double> randomColumns(std::size_t rows, std::size_t columns, unsigned seed) {
   std::mt19937 generator(seed);
   std::normal_distribution<double> sample(0.0, 1e10);
   std::vector<double> matrix(rows * columns);
@@ -37,11 +37,11 @@ std::vector<double> RandomColumns(std::size_t rows, std::size_t columns, unsigne
   return matrix;
 }
 
-std::vector<double> Column(const std::vector<double>& matrix, std::size_t rows, std::size_t c) {
+std::vector<double> columnOf(const std::vector<double>& matrix, std::size_t rows, std::size_t c) {
   return {matrix.begin() + c * rows, matrix.begin() + (c + 1) * rows};
 }
 
-void ExpectNear(const std::vector<double>& actual, const std::vector<double>& expected) {
+void expectNear(const std::vector<double>& actual, const std::vector<double>& expected) {
   ASSERT_EQ(actual.size(), expected.size());
   for (std::size_t i = 0; i < actual.size(); ++i) {
     ASSERT_NEAR(actual[i], expected[i], 1e-12 * (1.0 + std::fabs(expected[i]))) << "row " << i;
@@ -58,12 +58,12 @@ TEST_F(AmiEntryTest, EmptyParametersReportBothDefaultsAndUseTheSecondStepRespons
   const long rows = 3000;
   std::vector<double> matrix(rows, 0.0);
   matrix[0] = 1.0;
-  const AmiCall call = CallAmi(library, matrix, rows, 0, kSampleInterval, kBitTime, "");
+  const AmiCall call = callAmi(library, matrix, rows, 0, kSampleInterval, kBitTime, "");
   EXPECT_EQ(call.initResult, 1);
   EXPECT_EQ(call.closeResult, 1);
   EXPECT_EQ(call.message, kGainDefault + kTxiDefault);
 
-  const std::vector<double> taps = DriverTaps(2);
+  const std::vector<double> taps = driverTaps(2);
   ASSERT_EQ(taps.size(), 2006u);
   std::vector<double> expected(rows, 0.0);
   std::copy(taps.begin(), taps.end(), expected.begin());
@@ -130,7 +130,7 @@ TEST_F(AmiEntryTest, UnitImpulseReturnsTheIndependentlyResampledTaps) {
     const double bitTime = 1.0 / pinned.bitRate;
     std::ostringstream parameters;
     parameters << "(Norvask (txi " << pinned.txi << "))";
-    const AmiCall call = CallAmi(library, matrix, rows, 0, bitTime / pinned.samplesPerBit, bitTime,
+    const AmiCall call = callAmi(library, matrix, rows, 0, bitTime / pinned.samplesPerBit, bitTime,
                                  parameters.str().c_str());
     ASSERT_EQ(call.initResult, 1) << pinned.txi;
     EXPECT_EQ(matrix[pinned.count], 0.0) << pinned.txi;
@@ -141,47 +141,47 @@ TEST_F(AmiEntryTest, UnitImpulseReturnsTheIndependentlyResampledTaps) {
 
 TEST_F(AmiEntryTest, EveryTxiFiltersWithItsOwnStepResponseScaledByOutputGain) {
   const long rows = 2500;
-  const std::vector<double> input = RandomColumns(rows, 1, 7);
+  const std::vector<double> input = randomColumns(rows, 1, 7);
   const double gains[] = {1.0, 0.0, -1.0, 2.5};
   for (int txi = 0; txi < 16; ++txi) {
     std::vector<double> matrix = input;
     std::ostringstream parameters;
     parameters << "(Norvask (OutputGain " << gains[txi % 4] << ") (txi " << txi << "))";
     const AmiCall call =
-        CallAmi(library, matrix, rows, 0, kSampleInterval, kBitTime, parameters.str().c_str());
+        callAmi(library, matrix, rows, 0, kSampleInterval, kBitTime, parameters.str().c_str());
     EXPECT_EQ(call.initResult, 1) << txi;
     EXPECT_EQ(call.message, "") << txi;
-    ExpectNear(matrix, Convolve(input, DriverTaps(txi + 1), gains[txi % 4]));
+    expectNear(matrix, convolve(input, driverTaps(txi + 1), gains[txi % 4]));
   }
 }
 
 TEST_F(AmiEntryTest, AggressorsAreFilteredLikeTheChannel) {
   const long rows = 1200;
   const long aggressors = 3;
-  const std::vector<double> input = RandomColumns(rows, aggressors + 1, 3);
+  const std::vector<double> input = randomColumns(rows, aggressors + 1, 3);
   std::vector<double> matrix = input;
   // A coarser grid: 25.78125 Gb/s at 16 samples per bit.
   const double bitTime = 1.0 / 25.78125e9;
-  const AmiCall call = CallAmi(library, matrix, rows, aggressors, bitTime / 16, bitTime,
+  const AmiCall call = callAmi(library, matrix, rows, aggressors, bitTime / 16, bitTime,
                                "(Norvask (txi 9) (OutputGain 0.5))");
   EXPECT_EQ(call.initResult, 1);
-  const std::vector<double> taps = DriverTaps(10, 25.78125e9, 16);
+  const std::vector<double> taps = driverTaps(10, 25.78125e9, 16);
   for (long c = 0; c <= aggressors; ++c) {
-    ExpectNear(Column(matrix, rows, c), Convolve(Column(input, rows, c), taps, 0.5));
+    expectNear(columnOf(matrix, rows, c), convolve(columnOf(input, rows, c), taps, 0.5));
   }
 }
 
 TEST_F(AmiEntryTest, NoColumnRunsForNegativeAggressorsOrRowsForAnEmptyColumn) {
-  std::vector<double> matrix = RandomColumns(64, 2, 5);
+  std::vector<double> matrix = randomColumns(64, 2, 5);
   const std::vector<double> input = matrix;
-  AmiCall call = CallAmi(library, matrix, 64, -1, kSampleInterval, kBitTime, "(Norvask (txi 0))");
+  AmiCall call = callAmi(library, matrix, 64, -1, kSampleInterval, kBitTime, "(Norvask (txi 0))");
   EXPECT_EQ(call.initResult, 1);
   EXPECT_EQ(call.closeResult, 1);
   EXPECT_EQ(call.message, kGainDefault);
   EXPECT_EQ(matrix, input);
 
   for (long rows : {0L, -5L}) {
-    call = CallAmi(library, matrix, rows, 1, kSampleInterval, kBitTime, "(Norvask (txi 0))");
+    call = callAmi(library, matrix, rows, 1, kSampleInterval, kBitTime, "(Norvask (txi 0))");
     EXPECT_EQ(call.initResult, 1);
     EXPECT_EQ(call.message, kGainDefault);
     EXPECT_EQ(matrix, input);
@@ -190,7 +190,7 @@ TEST_F(AmiEntryTest, NoColumnRunsForNegativeAggressorsOrRowsForAnEmptyColumn) {
 
 TEST_F(AmiEntryTest, SetupFailuresReportTheDriverLineThenTheBlockAndLeaveLaterColumns) {
   const long rows = 100;
-  const std::vector<double> input = RandomColumns(rows, 3, 9);
+  const std::vector<double> input = randomColumns(rows, 3, 9);
   struct Case {
     const char* parameters;
     double sampleInterval;
@@ -224,7 +224,7 @@ TEST_F(AmiEntryTest, SetupFailuresReportTheDriverLineThenTheBlockAndLeaveLaterCo
   for (const Case& test : cases) {
     std::vector<double> matrix = input;
     const AmiCall call =
-        CallAmi(library, matrix, rows, 2, test.sampleInterval, test.bitTime, test.parameters);
+        callAmi(library, matrix, rows, 2, test.sampleInterval, test.bitTime, test.parameters);
     EXPECT_EQ(call.initResult, 0) << test.parameters;
     EXPECT_EQ(call.closeResult, 1);
     EXPECT_TRUE(call.handleSet);
@@ -257,7 +257,7 @@ TEST_F(AmiEntryTest, HostArgumentsThatCannotBeRunAreRefusedWithOneLine) {
   };
   for (const Case& test : cases) {
     std::vector<double> matrix(16, 1.0);
-    const AmiCall call = CallAmi(library, matrix, 16, 0, test.sampleInterval, test.bitTime,
+    const AmiCall call = callAmi(library, matrix, 16, 0, test.sampleInterval, test.bitTime,
                                  "(Norvask (OutputGain 1) (txi 1))");
     EXPECT_EQ(call.initResult, 0);
     EXPECT_EQ(call.closeResult, 1);
@@ -266,18 +266,18 @@ TEST_F(AmiEntryTest, HostArgumentsThatCannotBeRunAreRefusedWithOneLine) {
   }
 
   std::vector<double> none;
-  AmiCall call = CallAmi(library, none, 16, 0, kSampleInterval, kBitTime, "(Norvask (txi 1))");
+  AmiCall call = callAmi(library, none, 16, 0, kSampleInterval, kBitTime, "(Norvask (txi 1))");
   EXPECT_EQ(call.initResult, 0);
   EXPECT_EQ(call.message,
             kGainDefault + "The impulse matrix is a null pointer, so no column was filtered.\n");
-  call = CallAmi(library, none, 0, 0, kSampleInterval, kBitTime, "(Norvask (txi 1))");
+  call = callAmi(library, none, 0, 0, kSampleInterval, kBitTime, "(Norvask (txi 1))");
   EXPECT_EQ(call.initResult, 1);
 }
 
 TEST_F(AmiEntryTest, NullHostPointersAreNeverWrittenThrough) {
   std::vector<double> matrix(64, 0.0);
   matrix[0] = 1.0;
-  const AmiCall call = CallAmi(library, matrix, 64, 0, kSampleInterval, kBitTime, nullptr);
+  const AmiCall call = callAmi(library, matrix, 64, 0, kSampleInterval, kBitTime, nullptr);
   EXPECT_EQ(call.initResult, 1);
   EXPECT_EQ(call.message, kGainDefault + kTxiDefault);
 
@@ -301,7 +301,7 @@ TEST_F(AmiEntryTest, NonFiniteSamplesPropagateThroughTheFilter) {
   std::vector<double> matrix(2 * rows, 0.0);
   matrix[10] = std::numeric_limits<double>::quiet_NaN();
   matrix[rows + 3] = std::numeric_limits<double>::infinity();
-  const AmiCall call = CallAmi(library, matrix, rows, 1, kSampleInterval, kBitTime, "");
+  const AmiCall call = callAmi(library, matrix, rows, 1, kSampleInterval, kBitTime, "");
   EXPECT_EQ(call.initResult, 1);
   EXPECT_EQ(matrix[9], 0.0);
   EXPECT_TRUE(std::isnan(matrix[10]));
@@ -312,16 +312,16 @@ TEST_F(AmiEntryTest, NonFiniteSamplesPropagateThroughTheFilter) {
 
 TEST_F(AmiEntryTest, SeparateInstancesOnSeparateThreadsGiveIdenticalResults) {
   const long rows = 4000;
-  const std::vector<double> input = RandomColumns(rows, 3, 21);
+  const std::vector<double> input = randomColumns(rows, 3, 21);
   std::vector<double> serial = input;
-  CallAmi(library, serial, rows, 2, kSampleInterval, kBitTime, "(Norvask (txi 5))");
+  callAmi(library, serial, rows, 2, kSampleInterval, kBitTime, "(Norvask (txi 5))");
 
   std::vector<std::vector<double>> results(4, input);
   std::vector<AmiCall> calls(results.size());
   std::vector<std::thread> threads;
   for (std::size_t t = 0; t < results.size(); ++t) {
     threads.emplace_back([&, t] {
-      calls[t] = CallAmi(library, results[t], rows, 2, kSampleInterval, kBitTime,
+      calls[t] = callAmi(library, results[t], rows, 2, kSampleInterval, kBitTime,
                          t % 2 == 0 ? "(Norvask (txi 5))" : "(Norvask (txi 5) (OutputGain 1))");
     });
   }

@@ -22,7 +22,7 @@ struct Grid {
   long rows;
 };
 
-std::vector<double> RandomMatrix(std::size_t size, std::mt19937_64& rng) {
+std::vector<double> randomMatrix(std::size_t size, std::mt19937_64& rng) {
   std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
   std::uniform_int_distribution<int> exponent(-20, 20);
   std::vector<double> matrix(size);
@@ -32,7 +32,7 @@ std::vector<double> RandomMatrix(std::size_t size, std::mt19937_64& rng) {
 }
 
 // Runs Kx_Norvask over `matrix` in place and returns Init's result.
-long RunDriver(std::vector<double>& matrix, long rows, long aggressors, const Grid& grid,
+long runDriver(std::vector<double>& matrix, long rows, long aggressors, const Grid& grid,
                const std::string& parameters, bool perSample) {
   Kx_Norvask driver;
   driver.perSampleRun = perSample;
@@ -48,7 +48,7 @@ long RunDriver(std::vector<double>& matrix, long rows, long aggressors, const Gr
   return result;
 }
 
-bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
@@ -60,7 +60,7 @@ TEST(ColumnPathTest, EveryTxiAndGridMatchesThePerSamplePath) {
     for (int txi = 0; txi < 16; ++txi) {
       const long aggressors = 1;
       std::vector<double> blocked =
-          RandomMatrix(static_cast<std::size_t>(grid.rows * (aggressors + 1)), rng);
+          randomMatrix(static_cast<std::size_t>(grid.rows * (aggressors + 1)), rng);
       blocked[7] = std::numeric_limits<double>::quiet_NaN();
       blocked[static_cast<std::size_t>(grid.rows) + 3] = std::numeric_limits<double>::infinity();
       std::vector<double> stepped = blocked;
@@ -69,9 +69,9 @@ TEST(ColumnPathTest, EveryTxiAndGridMatchesThePerSamplePath) {
       const std::string label = "txi " + std::to_string(txi) + ", " + std::to_string(grid.bitRate) +
                                 " b/s at " + std::to_string(grid.samplesPerBit) +
                                 " samples per bit";
-      EXPECT_EQ(1, RunDriver(blocked, grid.rows, aggressors, grid, parameters, false)) << label;
-      EXPECT_EQ(1, RunDriver(stepped, grid.rows, aggressors, grid, parameters, true)) << label;
-      EXPECT_TRUE(SameBits(stepped, blocked)) << label;
+      EXPECT_EQ(1, runDriver(blocked, grid.rows, aggressors, grid, parameters, false)) << label;
+      EXPECT_EQ(1, runDriver(stepped, grid.rows, aggressors, grid, parameters, true)) << label;
+      EXPECT_TRUE(sameBits(stepped, blocked)) << label;
     }
   }
 }
@@ -84,14 +84,14 @@ TEST(ColumnPathTest, SharedLibraryMatchesThePerSamplePath) {
   const Grid grid{2.8e10, 32, 4500};
   const long aggressors = 2;
   std::vector<double> loaded =
-      RandomMatrix(static_cast<std::size_t>(grid.rows * (aggressors + 1)), rng);
+      randomMatrix(static_cast<std::size_t>(grid.rows * (aggressors + 1)), rng);
   std::vector<double> stepped = loaded;
   const std::string parameters = "(Norvask (txi 4))";
-  const AmiCall call = CallAmi(library, loaded, grid.rows, aggressors, 1.0 / grid.bitRate / 32,
+  const AmiCall call = callAmi(library, loaded, grid.rows, aggressors, 1.0 / grid.bitRate / 32,
                                1.0 / grid.bitRate, parameters.c_str());
   EXPECT_EQ(1, call.initResult);
-  EXPECT_EQ(1, RunDriver(stepped, grid.rows, aggressors, grid, parameters, true));
-  EXPECT_TRUE(SameBits(stepped, loaded));
+  EXPECT_EQ(1, runDriver(stepped, grid.rows, aggressors, grid, parameters, true));
+  EXPECT_TRUE(sameBits(stepped, loaded));
 }
 
 }  // namespace

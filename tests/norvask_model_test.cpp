@@ -12,7 +12,7 @@ TEST(NorvaskModel, RunsColumnAfterColumnFromTheSameState) {
   Norvask model;
   model.txi = 3;  // as the driver leaves it for the parameter value 2
   model.OutputGain = -2.0;
-  const std::vector<double> taps = DriverTaps(3);
+  const std::vector<double> taps = driverTaps(3);
   for (int column = 0; column < 2; ++column) {
     ASSERT_TRUE(model.Setup());
     EXPECT_TRUE(model.hasStepResponseList());

@@ -62,11 +62,11 @@ constexpr double kSelected[][kNumStepResponses] = {
     0.3289,    0.4278,    0.5155,    0.6103,    0.6818,    0.7735,    0.8539,    0.9356,
     0.9753,    1.024,     1.041,     1.038,     1.026,     1.007,     0.9881,    0.9699};
 
-double At(int row, int column) {
+double valueAt(int row, int column) {
   return StepResponseTable[kStepResponseColumns * row + column];
 }
 
-std::string Rounded(double value, int digits) {
+std::string rounded(double value, int digits) {
   char text[32];
   std::snprintf(text, sizeof text, "%.*g", digits, value);
   return text;
@@ -76,16 +76,16 @@ TEST(StepResponseTable, TimeAxisAndRecordedRowsHoldTheirValuesExactly) {
   for (int row = 0; row < kStepResponseRows; ++row) {
     const double time =
         row == 1 ? kRow1[0] : std::strtod((std::to_string(row) + "e-12").c_str(), nullptr);
-    EXPECT_EQ(At(row, 0), time) << "row " << row;
+    EXPECT_EQ(valueAt(row, 0), time) << "row " << row;
   }
-  EXPECT_EQ(At(kStepResponseRows - 1, 0), 2.239e-9);
+  EXPECT_EQ(valueAt(kStepResponseRows - 1, 0), 2.239e-9);
   for (int column = 1; column < kStepResponseColumns; ++column) {
-    EXPECT_EQ(At(0, column), 0.0) << "column " << column;
-    EXPECT_EQ(At(1, column), kRow1[column]) << "column " << column;
-    EXPECT_EQ(At(1000, column), kRow1000[column - 1]) << "column " << column;
-    EXPECT_EQ(At(kStepResponseRows - 1, column), kFinal[column - 1]) << "column " << column;
+    EXPECT_EQ(valueAt(0, column), 0.0) << "column " << column;
+    EXPECT_EQ(valueAt(1, column), kRow1[column]) << "column " << column;
+    EXPECT_EQ(valueAt(1000, column), kRow1000[column - 1]) << "column " << column;
+    EXPECT_EQ(valueAt(kStepResponseRows - 1, column), kFinal[column - 1]) << "column " << column;
     for (int k = 0; k < 9; ++k)
-      EXPECT_EQ(Rounded(At(kSelectedRows[k], column), 4), Rounded(kSelected[k][column - 1], 4))
+      EXPECT_EQ(rounded(valueAt(kSelectedRows[k], column), 4), rounded(kSelected[k][column - 1], 4))
           << "row " << kSelectedRows[k] << " column " << column;
   }
 }
@@ -102,7 +102,7 @@ TEST(StepResponseTable, EachColumnMeetsItsRecordedShape) {
     SCOPED_TRACE("column " + std::to_string(column));
     std::vector<double> v;
     for (int row = 0; row < kStepResponseRows; ++row)
-      v.push_back(At(row, column));
+      v.push_back(valueAt(row, column));
     for (int k = 0; k < 4; ++k) {
       const double level = kFractions[k] * kFinal[column - 1];
       EXPECT_EQ(std::find_if(v.begin(), v.end(), [&](double x) { return x >= level; }) - v.begin(),
@@ -111,7 +111,7 @@ TEST(StepResponseTable, EachColumnMeetsItsRecordedShape) {
     for (int row = 0; row <= 460; ++row)
       ASSERT_LE(std::fabs(v[row]), 0.00025) << "row " << row;
     const long bottom = std::min_element(v.begin(), v.end()) - v.begin();
-    EXPECT_EQ(Rounded(v[bottom], 2), Rounded(kDeepestDip[column - 1], 2));
+    EXPECT_EQ(rounded(v[bottom], 2), rounded(kDeepestDip[column - 1], 2));
     EXPECT_TRUE(bottom >= 470 && bottom <= 505) << bottom;
     EXPECT_EQ(*std::max_element(v.begin(), v.end()), v.back());
     double steepestMean = 0.0, peakStep = 0.0;

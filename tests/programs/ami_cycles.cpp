@@ -79,22 +79,22 @@ class Randomness {
   std::mt19937 generator_;
 };
 
-std::string ModelParameters(Randomness& random, long txi) {
+std::string modelParameters(Randomness& random, long txi) {
   return "(Norvask (OutputGain " + std::to_string(random.Real(-2.0, 2.0)) + ") (txi " +
          std::to_string(txi) + "))";
 }
 
-HostCall MakeCall(Kind kind, Randomness& random) {
+HostCall makeCall(Kind kind, Randomness& random) {
   HostCall call;
   call.rows = random.Integer(0, 40);
   call.aggressors = random.Integer(0, 3);
   call.sampleInterval = kBitTime / static_cast<double>(random.Integer(4, 24));
-  call.parameters = ModelParameters(random, random.Integer(0, 15));
+  call.parameters = modelParameters(random, random.Integer(0, 15));
   switch (kind) {
     case Kind::kValid:
       break;
     case Kind::kBadTxi:
-      call.parameters = ModelParameters(
+      call.parameters = modelParameters(
           random, random.Integer(0, 1) == 0 ? random.Integer(16, 1000) : random.Integer(-1000, -2));
       call.expectedResult = 0;
       break;
@@ -144,7 +144,8 @@ HostCall MakeCall(Kind kind, Randomness& random) {
 
 // Makes the call; returns an empty string when everything the host sees is
 // as it must be, else what went wrong.
-std::string Check(norvask::AmiInitFunction init, norvask::AmiCloseFunction close, HostCall& call) {
+std::string checkCall(norvask::AmiInitFunction init, norvask::AmiCloseFunction close,
+                      HostCall& call) {
   char* outParameters = nullptr;
   void* handle = nullptr;
   char* message = nullptr;
@@ -190,8 +191,8 @@ int main(int argc, char** argv) {
   const long kinds = static_cast<long>(Kind::kCount);
   for (long cycle = 0; cycle < cycles; ++cycle) {
     const Kind kind = static_cast<Kind>(cycle % kinds);
-    HostCall call = MakeCall(kind, random);
-    const std::string fault = Check(library.init(), library.close(), call);
+    HostCall call = makeCall(kind, random);
+    const std::string fault = checkCall(library.init(), library.close(), call);
     if (!fault.empty() && ++faults <= 20)
       std::printf("cycle %ld (kind %ld):%s\n", cycle, cycle % kinds, fault.c_str());
   }

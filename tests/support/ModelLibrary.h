@@ -30,7 +30,7 @@ struct AmiCall {
 
 // Calls AMI_Init on `matrix` (rows x (aggressors + 1), column after column)
 // and AMI_Close on its handle; `parameters` null passes a null string.
-inline AmiCall CallAmi(const host::AmiLibrary& library, std::vector<double>& matrix, long rows,
+inline AmiCall callAmi(const host::AmiLibrary& library, std::vector<double>& matrix, long rows,
                        long aggressors, double sampleInterval, double bitTime,
                        const char* parameters) {
   AmiCall call;
