@@ -19,35 +19,32 @@ class ModelLibrary : public host::AmiLibrary {
   }
 };
 
-// What one AMI_Init / AMI_Close pair returned.
+// What one AMI_Init / AMI_Close pair returned; closeResult stays -1 when
+// AMI_Init set no handle.
 struct AmiCall {
   long initResult = -1;
   long closeResult = -1;
   std::string message;
-  bool handleSet = false;
-  bool messageSet = false;
 };
 
 // Calls AMI_Init on `matrix` (rows x (aggressors + 1), column after column)
-// and AMI_Close on its handle; `parameters` null passes a null string.
+// and AMI_Close on its handle; `parameters` null passes a null string. A
+// change to the output parameters shows up in the message.
 inline AmiCall callAmi(const host::AmiLibrary& library, std::vector<double>& matrix, long rows,
                        long aggressors, double sampleInterval, double bitTime,
                        const char* parameters) {
   AmiCall call;
   std::string parameterText = parameters == nullptr ? std::string() : parameters;
-  char* outParameters = reinterpret_cast<char*>(&call);  // must come back untouched
+  char* outParameters = reinterpret_cast<char*>(&call);
   void* handle = reinterpret_cast<void*>(&call);
   char* message = nullptr;
   call.initResult = library.init()(
       matrix.empty() ? nullptr : matrix.data(), rows, aggressors, sampleInterval, bitTime,
       parameters == nullptr ? nullptr : parameterText.data(), &outParameters, &handle, &message);
-  call.handleSet = handle != reinterpret_cast<void*>(&call);
-  call.messageSet = message != nullptr;
-  if (message != nullptr)
-    call.message = message;
+  call.message = message == nullptr ? "<no message>" : message;
   if (outParameters != reinterpret_cast<char*>(&call))
     call.message += "<out parameters changed>";
-  if (call.handleSet)
+  if (handle != reinterpret_cast<void*>(&call))
     call.closeResult = library.close()(handle);
   return call;
 }
