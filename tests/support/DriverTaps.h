@@ -11,8 +11,7 @@
 
 namespace norvask::testing {
 
-// The driver impulse response for 1-based step response `index` on the grid
-// of `bitRate` and `samplesPerBit`.
+// The driver impulse response of 1-based step response `index` on a grid.
 inline std::vector<double> driverTaps(int index, double bitRate = 2.8e10, int samplesPerBit = 32) {
   StepRespList list;
   buildStepResponseList(list);

@@ -11,12 +11,9 @@
 namespace norvask::testing {
 
 // The library this build made, loaded through the host program's loader.
-class ModelLibrary : public host::AmiLibrary {
- public:
-  ModelLibrary() {
-    std::string error;
-    Load(NORVASK_LIBRARY_PATH, error);
-  }
+struct ModelLibrary : host::AmiLibrary {
+  ModelLibrary() { Load(NORVASK_LIBRARY_PATH, loadError); }
+  std::string loadError;
 };
 
 // What one AMI_Init / AMI_Close pair returned; closeResult stays -1 when
