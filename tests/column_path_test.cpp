@@ -16,8 +16,7 @@
 namespace norvask::testing {
 namespace {
 
-// Runs Kx_Norvask in place over `matrix`, a channel and one aggressor column,
-// and returns Init's result.
+// Kx_Norvask in place over `matrix`, channel and one aggressor; Init's result.
 long runDriver(std::vector<double>& matrix, double bitRate, double samplesPerBit, int txi,
                bool perSample) {
   Kx_Norvask driver;

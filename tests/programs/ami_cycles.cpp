@@ -4,7 +4,6 @@
 // the host sees: a message (not empty after a failure), output parameters
 // untouched, a handle that AMI_Close takes with 1, and the result the input
 // must give. Violations are printed and make the exit status nonzero.
-//
 // Usage: ami_cycles <path to libnorvask.so> [cycles]   (default 10000)
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +16,7 @@
 
 namespace {
 
-// Ten picoseconds per bit keeps the driver impulse a few hundred samples at
-// most, so thousands of cycles stay quick under valgrind.
+// Ten picoseconds per bit: driver impulses of a few hundred samples at most.
 constexpr double kBitTime = 1e-11;
 
 std::mt19937 generator(20261206u);
@@ -46,9 +44,8 @@ struct HostCall {
   bool nullMatrix = false, nullParameters = false, handlePlace = true;
 };
 
-// The kinds of host input, each a change to a valid call: first those
-// AMI_Init must refuse, then those it must accept, last random parameter texts,
-// for which either result will do.
+// The kinds of input, as changes to a valid call: first those AMI_Init must
+// refuse, then those it must accept, last random texts (either result will do).
 constexpr long kRefused = 6, kAccepted = 10;
 void (*const kKinds[])(HostCall&) = {
     [](HostCall& c) {
@@ -67,10 +64,9 @@ void (*const kKinds[])(HostCall&) = {
     [](HostCall& c) { c.aggressors = integer(-5, -1); },
     [](HostCall& c) { c.handlePlace = false; },
     [](HostCall& c) {
-      static const char kAlphabet[] = "()() NorvaskOutputGaintxi0123456789.-+eE\t\n#x";
-      c.parameters.assign(static_cast<std::size_t>(integer(0, 80)), ' ');
-      for (char& ch : c.parameters)
-        ch = kAlphabet[integer(0, sizeof kAlphabet - 2)];
+      c.parameters.clear();
+      for (long n = integer(0, 80); n > 0; --n)
+        c.parameters += "()() NorvaskOutputGaintxi0123456789.-+eE\t\n#x"[integer(0, 43)];
     },
 };
 constexpr long kKindCount = sizeof kKinds / sizeof kKinds[0];

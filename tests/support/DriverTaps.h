@@ -33,10 +33,9 @@ inline std::vector<double> convolve(const std::vector<double>& x, const std::vec
                                     double gain = 1.0) {
   std::vector<double> y(x.size(), 0.0);
   for (std::size_t r = 0; r < x.size(); ++r) {
-    double sum = 0.0;
     for (std::size_t k = 0; k < taps.size() && k <= r; ++k)
-      sum += taps[k] * x[r - k];
-    y[r] = sum * gain;
+      y[r] += taps[k] * x[r - k];
+    y[r] *= gain;
   }
   return y;
 }

@@ -1,5 +1,4 @@
-// Loads the built shared library the way a channel simulator does and calls
-// its entry points, so end-to-end tests see exactly what a host sees.
+// The built shared library, loaded and called as a channel simulator does.
 #ifndef NORVASK_TESTS_SUPPORT_MODELLIBRARY_H_
 #define NORVASK_TESTS_SUPPORT_MODELLIBRARY_H_
 
@@ -16,17 +15,15 @@ struct ModelLibrary : host::AmiLibrary {
   std::string loadError;
 };
 
-// What one AMI_Init / AMI_Close pair returned; closeResult stays -1 when
-// AMI_Init set no handle.
+// What AMI_Init and AMI_Close returned; closeResult is -1 without a handle.
 struct AmiCall {
   long initResult = -1;
   long closeResult = -1;
   std::string message;
 };
 
-// Calls AMI_Init on `matrix` (rows x (aggressors + 1), column after column)
-// and AMI_Close on its handle; `parameters` null passes a null string. A
-// change to the output parameters shows up in the message.
+// AMI_Init on `matrix` (column after column; null `parameters` passes null),
+// then AMI_Close on its handle. Changed output parameters show in the message.
 inline AmiCall callAmi(const host::AmiLibrary& library, std::vector<double>& matrix, long rows,
                        long aggressors, double sampleInterval, double bitTime,
                        const char* parameters) {
