@@ -15,21 +15,19 @@
 #   __libc_single_threaded) are defined privately in portable/RuntimeShims.cpp.
 #
 # Objects built with the old string ABI must never exchange a std::string
-# with objects built with the new one, as GoogleTest and the host are.
-# The shipped library therefore compiles its own copy of the model's sources
-# with these settings, and exports nothing but the two C entry points; the
-# layer libraries that tests, host and benchmarks link keep the default ABI.
+# with objects built with the new one, as GoogleTest and the host do. So on
+# Linux every layer is built twice from the same sources: norvask_<layer> with
+# the default settings for the tests, the host and the benchmarks, and
+# norvask_<layer>_portable with the settings above, which the shipped library
+# links. It exports nothing but the two C entry points, so no C++ type ever
+# crosses its boundary.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(NORVASK_PORTABLE ON)
+else()
+  set(NORVASK_PORTABLE OFF)
+endif()
 
-# norvask_portable_library(<target>): applies the settings above to <target>,
-# a shared library that holds all of its model objects itself.
-function(norvask_portable_library target)
-  if(WIN32 OR NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
-    return()
-  endif()
-  target_compile_definitions(${target} PRIVATE _GLIBCXX_USE_CXX11_ABI=0)
-  target_compile_options(${target} PRIVATE -fno-sized-deallocation
-    -include ${PROJECT_SOURCE_DIR}/portable/OldSymbolVersions.h)
-  target_sources(${target} PRIVATE
-    ${PROJECT_SOURCE_DIR}/portable/OldSymbolVersions.h
-    ${PROJECT_SOURCE_DIR}/portable/RuntimeShims.cpp)
-endfunction()
+add_library(norvask_portable_settings INTERFACE)
+target_compile_definitions(norvask_portable_settings INTERFACE _GLIBCXX_USE_CXX11_ABI=0)
+target_compile_options(norvask_portable_settings INTERFACE -fno-sized-deallocation
+  -include ${PROJECT_SOURCE_DIR}/portable/OldSymbolVersions.h)
