@@ -5,22 +5,29 @@
 #
 # norvask_layer() makes one layer and records its files, in order, so the test
 # suite can check that no file includes a header of a layer above its own.
+# Where the shipped library needs other compiler settings, each layer also has
+# a twin built with them (see NorvaskPortable.cmake).
 
 set(NORVASK_LAYER_MANIFEST ${PROJECT_BINARY_DIR}/layers.txt)
 file(WRITE ${NORVASK_LAYER_MANIFEST} "")
 set_property(GLOBAL PROPERTY NORVASK_LAYER_COUNT 0)
 
+# The block FIR path must round exactly as the per-sample one: no fused
+# multiply-add anywhere (clang contracts by default once FMA is available).
+set(NORVASK_MODEL_OPTIONS -ffp-contract=off)
+
 # norvask_layer(<target> SOURCES <files...> [DEPENDS <lower layer>])
 function(norvask_layer target)
   cmake_parse_arguments(PARSE_ARGV 1 LAYER "" "DEPENDS" "SOURCES")
-  add_library(${target} STATIC ${LAYER_SOURCES})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
-  if(LAYER_DEPENDS)
-    target_link_libraries(${target} PUBLIC ${LAYER_DEPENDS})
+  norvask_layer_library(${target} "${LAYER_DEPENDS}" ${LAYER_SOURCES})
+  if(NORVASK_PORTABLE)
+    set(portable_depends "")
+    if(LAYER_DEPENDS)
+      set(portable_depends ${LAYER_DEPENDS}_portable)
+    endif()
+    norvask_layer_library(${target}_portable "${portable_depends}" ${LAYER_SOURCES})
+    target_link_libraries(${target}_portable PUBLIC norvask_portable_settings)
   endif()
-  # The block FIR path must round exactly as the per-sample one: no fused
-  # multiply-add anywhere (clang contracts by default once FMA is available).
-  target_compile_options(${target} PRIVATE ${NORVASK_WARNINGS} -ffp-contract=off)
 
   get_property(index GLOBAL PROPERTY NORVASK_LAYER_COUNT)
   foreach(source ${LAYER_SOURCES})
@@ -28,4 +35,13 @@ function(norvask_layer target)
   endforeach()
   math(EXPR index "${index} + 1")
   set_property(GLOBAL PROPERTY NORVASK_LAYER_COUNT ${index})
+endfunction()
+
+function(norvask_layer_library target depends)
+  add_library(${target} STATIC ${ARGN})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(depends)
+    target_link_libraries(${target} PUBLIC ${depends})
+  endif()
+  target_compile_options(${target} PRIVATE ${NORVASK_WARNINGS} ${NORVASK_MODEL_OPTIONS})
 endfunction()

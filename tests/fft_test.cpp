@@ -15,7 +15,7 @@ namespace {
 using Signal = std::vector<std::complex<double>>;
 
 // Distance of `actual` from `expected` at the bins, relative in the 2-norm.
-double RelativeError(const Signal& actual, const std::vector<std::size_t>& bins,
+double relativeError(const Signal& actual, const std::vector<std::size_t>& bins,
                      const Signal& expected) {
   double diff = 0, norm = 0;
   for (std::size_t k : bins) {
@@ -29,7 +29,7 @@ double RelativeError(const Signal& actual, const std::vector<std::size_t>& bins,
 // error (~N * 1e-19) is far below the bound tested. Above 1024 points only 257
 // bins spread over the range with varying low bits are evaluated (a permutation
 // or twiddle fault shows in nearly every bin), keeping sanitizer builds quick.
-Signal NaiveDFT(const Signal& x, const std::vector<std::size_t>& bins, int sign, bool scale) {
+Signal naiveDFT(const Signal& x, const std::vector<std::size_t>& bins, int sign, bool scale) {
   const std::size_t n = x.size();
   const long double twoPi = 6.283185307179586476925286766559L;
   std::vector<std::complex<long double>> twiddle(n);
@@ -55,7 +55,7 @@ Signal NaiveDFT(const Signal& x, const std::vector<std::size_t>& bins, int sign,
 // that plus 4 roundings per level covers the butterflies; measured errors sit
 // near N*eps/25, while a sign, scaling, direction or permutation fault errs by
 // order 1.
-double ErrorBound(std::size_t n) {
+double errorBound(std::size_t n) {
   const double size = static_cast<double>(n);
   return std::numeric_limits<double>::epsilon() * (size + 4.0 * std::log2(size) + 4.0);
 }
@@ -75,10 +75,10 @@ TEST(FFTTest, MatchesNaiveDFTForEveryPowerOfTwoBothDirectionsAndRoundTrips) {
     FFT fft;
     fft.ComplexFFT(forward, 1);
     fft.ComplexFFT(inverse, 0);
-    EXPECT_LE(RelativeError(forward, bins, NaiveDFT(x, bins, -1, true)), ErrorBound(n)) << n;
-    EXPECT_LE(RelativeError(inverse, bins, NaiveDFT(x, bins, +1, false)), ErrorBound(n)) << n;
+    EXPECT_LE(relativeError(forward, bins, naiveDFT(x, bins, -1, true)), errorBound(n)) << n;
+    EXPECT_LE(relativeError(inverse, bins, naiveDFT(x, bins, +1, false)), errorBound(n)) << n;
     fft.ComplexFFT(forward, 0);
-    EXPECT_LE(RelativeError(forward, bins, x), 2 * ErrorBound(n)) << n;
+    EXPECT_LE(relativeError(forward, bins, x), 2 * errorBound(n)) << n;
   }
 }
 

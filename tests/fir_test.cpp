@@ -18,7 +18,7 @@ namespace {
 using Samples = std::vector<double>;
 
 // Independent model: y[t] = sum_k h[k] * x[t - k], every input before the first `before`.
-Samples Convolve(const Samples& h, const Samples& x, double before) {
+Samples convolve(const Samples& h, const Samples& x, double before) {
   Samples y(x.size(), 0.0);
   for (long t = 0; t < static_cast<long>(x.size()); ++t)
     for (long k = 0; k < static_cast<long>(h.size()); ++k)
@@ -26,7 +26,7 @@ Samples Convolve(const Samples& h, const Samples& x, double before) {
   return y;
 }
 
-Samples Filter(FIR& fir, const Samples& input, std::ostream& messages) {
+Samples filterSamples(FIR& fir, const Samples& input, std::ostream& messages) {
   fir.Initialize(messages);
   Samples out;
   for (double x : input) {
@@ -38,7 +38,7 @@ Samples Filter(FIR& fir, const Samples& input, std::ostream& messages) {
 }
 
 // `leading` zeros, `span` random values in [-1, 1) with non-zero ends, `trailing` zeros.
-Samples RandomSamples(int span, std::mt19937_64& rng, int leading = 0, int trailing = 0) {
+Samples randomSamples(int span, std::mt19937_64& rng, int leading = 0, int trailing = 0) {
   std::uniform_real_distribution<double> dist(-1.0, 1.0);
   Samples h(leading + span + trailing, 0.0);
   for (int k = leading; k < leading + span; ++k)
@@ -48,14 +48,14 @@ Samples RandomSamples(int span, std::mt19937_64& rng, int leading = 0, int trail
   return h;
 }
 
-void ExpectClose(const Samples& actual, const Samples& expected, double tol) {
+void expectClose(const Samples& actual, const Samples& expected, double tol) {
   ASSERT_EQ(actual.size(), expected.size());
   for (std::size_t t = 0; t < actual.size(); ++t)
     ASSERT_NEAR(actual[t], expected[t], tol) << "sample " << t;
 }
 
 // A filter over `taps` with the given settings, after Setup.
-FIR MakeFIR(const Samples& taps, std::int32_t enableFFT, double initial, std::ostream& messages,
+FIR makeFIR(const Samples& taps, std::int32_t enableFFT, double initial, std::ostream& messages,
             std::int32_t pow2Size = 0, TraceStream* trace = nullptr) {
   FIR fir;
   fir.Taps = &taps;
@@ -66,7 +66,7 @@ FIR MakeFIR(const Samples& taps, std::int32_t enableFFT, double initial, std::os
   return fir;
 }
 
-std::string SizeReport(int size, int delay) {
+std::string sizeReport(int size, int delay) {
   return "FIR with EnableFFT = 1 will have an FFT size of " + std::to_string(size) +
          " samples and a delay of " + std::to_string(delay) + " samples.\n";
 }
@@ -75,20 +75,20 @@ TEST(FIRTest, DirectFormMatchesConvolutionForAnyInitialValue) {
   std::mt19937_64 rng(11);
   std::ostringstream messages;
   for (int trial = 0; trial < 60; ++trial) {
-    const Samples taps = RandomSamples(1 + trial % 23, rng, trial % 4, trial % 3);
-    const Samples input = RandomSamples(200, rng);
+    const Samples taps = randomSamples(1 + trial % 23, rng, trial % 4, trial % 3);
+    const Samples input = randomSamples(200, rng);
     for (double initial : {0.0, 0.7, -1.3}) {
-      FIR fir = MakeFIR(taps, 0, initial, messages);
+      FIR fir = makeFIR(taps, 0, initial, messages);
       SCOPED_TRACE("trial " + std::to_string(trial) + ", initial " + std::to_string(initial));
-      ExpectClose(Filter(fir, input, messages), Convolve(taps, input, initial),
+      expectClose(filterSamples(fir, input, messages), convolve(taps, input, initial),
                   1e-14 * taps.size());
     }
   }
   const Samples halves{0.5, 0.25}, ramp{1.0, 2.0};
-  FIR fir = MakeFIR(halves, 0, 0.0, messages);
-  EXPECT_EQ(Filter(fir, {1.0, 0.0, 0.0}, messages), (Samples{0.5, 0.25, 0.0}));
-  fir = MakeFIR(ramp, 0, 3.0, messages);
-  EXPECT_EQ(Filter(fir, {0.0}, messages), Samples{6.0});
+  FIR fir = makeFIR(halves, 0, 0.0, messages);
+  EXPECT_EQ(filterSamples(fir, {1.0, 0.0, 0.0}, messages), (Samples{0.5, 0.25, 0.0}));
+  fir = makeFIR(ramp, 0, 3.0, messages);
+  EXPECT_EQ(filterSamples(fir, {0.0}, messages), Samples{6.0});
   EXPECT_EQ(messages.str(), "");
 }
 
@@ -102,18 +102,18 @@ TEST(FIRTest, FFTPathIsTheDirectFormDelayedByOneBlock) {
       {2, 3, 0, 4, 16, 8},      {5, 37, 3, 8, 256, 128}, {7, 20, 1, 6, 64, 32}};
   std::mt19937_64 rng(23);
   for (const auto& s : shapes) {
-    const Samples taps = RandomSamples(s[1], rng, s[0], s[2]), input = RandomSamples(700, rng);
+    const Samples taps = randomSamples(s[1], rng, s[0], s[2]), input = randomSamples(700, rng);
     SCOPED_TRACE("shape " + std::to_string(&s - shapes));
     std::ostringstream messages;
-    FIR direct = MakeFIR(taps, 0, 0.0, messages), fft = MakeFIR(taps, 1, 0.0, messages, s[3]);
+    FIR direct = makeFIR(taps, 0, 0.0, messages), fft = makeFIR(taps, 1, 0.0, messages, s[3]);
     // Each transform errs by about N * eps / 25 relative (see the FFT tests); N / 4 ulps
     // of the largest possible output plus a few dozen for products and overlap-add.
     const double tol = std::numeric_limits<double>::epsilon() * (32.0 + s[4] / 4.0) * taps.size();
-    Samples expected = Filter(direct, input, messages);
+    Samples expected = filterSamples(direct, input, messages);
     expected.insert(expected.begin(), s[5], 0.0);
     expected.resize(input.size());
-    ExpectClose(Filter(fft, input, messages), expected, tol);
-    EXPECT_EQ(messages.str(), SizeReport(s[4], s[5]));  // and no process-count report
+    expectClose(filterSamples(fft, input, messages), expected, tol);
+    EXPECT_EQ(messages.str(), sizeReport(s[4], s[5]));  // and no process-count report
   }
 }
 
@@ -123,22 +123,22 @@ TEST(FIRTest, FFTPathSizesProcessCountReportAndTrace) {
   std::ostringstream messages;
   {
     TraceStream trace(path);
-    FIR fir = MakeFIR(one, 1, 0.0, messages, 0, &trace);
+    FIR fir = makeFIR(one, 1, 0.0, messages, 0, &trace);
     // One transform for the taps, one per processed block (at inputs 3 and 5).
-    ExpectClose(Filter(fir, {1, -2, 3, 4, 5}, messages), {0, 0, 1, -2, 3}, 1e-15);
-    fir = MakeFIR(ramp, 1, 0.0, messages);  // a fresh object, untraced
-    ExpectClose(Filter(fir, {1, 0, 0, 0, 0, 0, 0, 0, 0}, messages), {0, 0, 0, 0, 0, 0, 1, 2, 3},
-                1e-15);
-    fir = MakeFIR(ramp, 1, 0.7, messages);
-    ExpectClose(Filter(fir, {0, 0, 0, 0}, messages), {0, 0, 0.7, 2.1}, 1e-15);
+    expectClose(filterSamples(fir, {1, -2, 3, 4, 5}, messages), {0, 0, 1, -2, 3}, 1e-15);
+    fir = makeFIR(ramp, 1, 0.0, messages);  // a fresh object, untraced
+    expectClose(filterSamples(fir, {1, 0, 0, 0, 0, 0, 0, 0, 0}, messages),
+                {0, 0, 0, 0, 0, 0, 1, 2, 3}, 1e-15);
+    fir = makeFIR(ramp, 1, 0.7, messages);
+    expectClose(filterSamples(fir, {0, 0, 0, 0}, messages), {0, 0, 0.7, 2.1}, 1e-15);
     // L = 2: blocks finish at every second input, the 10th and 20th at inputs 21 and 41.
-    fir = MakeFIR(one, 1, 0.0, messages);
+    fir = makeFIR(one, 1, 0.0, messages);
     fir.ReportFFTProcessCount = 1;
-    Filter(fir, Samples(42, 0.0), messages);
+    filterSamples(fir, Samples(42, 0.0), messages);
   }
   const std::string count = "FIR with EnableFFT = 1: FFT_process_count = ";
-  EXPECT_EQ(messages.str(), SizeReport(4, 2) + SizeReport(8, 4) + SizeReport(8, 4) +
-                                SizeReport(4, 2) + count + "10, sample count = 20.\n" + count +
+  EXPECT_EQ(messages.str(), sizeReport(4, 2) + sizeReport(8, 4) + sizeReport(8, 4) +
+                                sizeReport(4, 2) + count + "10, sample count = 20.\n" + count +
                                 "20, sample count = 40.\n");
   std::stringstream text;
   text << std::ifstream(path).rdbuf();
@@ -165,7 +165,7 @@ TEST(FIRTest, SetupWritesEveryMessage) {
                      {{}, 7, 0, 0, false, noTaps + enable},
                      {{1.0}, 1, 1, 0, false, pow2 + "2.\n"},
                      {ramp, 1, 2, 0, false, pow2 + "3.\n"},
-                     {ramp, 1, -4, 0, true, SizeReport(8, 4)},
+                     {ramp, 1, -4, 0, true, sizeReport(8, 4)},
                      {{1.0}, 1, 3, 1, true, ""},
                      {{1.0}, 1, 31, 0, false, tooBig},
                      {{0.0, NAN}, 1, 0, 0, false, zero}};

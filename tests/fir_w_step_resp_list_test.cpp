@@ -26,7 +26,7 @@ constexpr double kSampleInterval = 1.0 / (kSamplesPerBit * kBitRate);
 // A lossy line's impulse response, in the simulator's units (1/s, so that the
 // samples times the sample interval add up to the DC gain): a delayed
 // t^2 e^(-t/tau) pulse whose tail spreads over several bits.
-std::vector<double> LossyLineImpulse(double tau, double dcGain = 0.8, int samples = 300) {
+std::vector<double> lossyLineImpulse(double tau, double dcGain = 0.8, int samples = 300) {
   std::vector<double> h(samples, 0.0);
   double sum = 0.0;
   for (int i = 0; i < samples; ++i) {
@@ -39,8 +39,8 @@ std::vector<double> LossyLineImpulse(double tau, double dcGain = 0.8, int sample
   return h;
 }
 
-std::vector<double> Taps(int index) {
-  return DriverTaps(index, kBitRate, kSamplesPerBit);
+std::vector<double> tapsOf(int index) {
+  return driverTaps(index, kBitRate, kSamplesPerBit);
 }
 
 struct Eye {
@@ -50,13 +50,13 @@ struct Eye {
 };
 
 // The eye of channel plus step response `taps`, computed without the block.
-Eye MeasureChannelWith(const std::vector<double>& channel, const std::vector<double>& taps,
+Eye measureChannelWith(const std::vector<double>& channel, const std::vector<double>& taps,
                        double sign = 1.0) {
   std::vector<double> scaled(channel.size());
   for (std::size_t i = 0; i < channel.size(); ++i)
     scaled[i] = sign * (kSampleInterval * channel[i]);
   scaled.resize(channel.size() + taps.size(), 0.0);
-  const std::vector<double> response = Convolve(scaled, taps);
+  const std::vector<double> response = convolve(scaled, taps);
   Eye eye;
   std::ostringstream messages;
   ImpulseOperations operations;
@@ -127,7 +127,7 @@ TEST_F(EqualizerTest, UnitChannelFiltersWithTheSelectedTapsScaledByGain) {
   EXPECT_EQ(messages.str(), "");
   EXPECT_TRUE(block.evalResponse().empty());  // no adaptation, no evaluation
 
-  const std::vector<double> taps = Taps(7);
+  const std::vector<double> taps = tapsOf(7);
   ASSERT_EQ(block.taps(), taps);
   std::vector<double> column(taps.size() + 3, 0.0);
   column[0] = 1.0;
@@ -166,11 +166,11 @@ TEST_F(EqualizerTest, BypassPlaysOutTheRawStepResponse) {
 }
 
 TEST_F(EqualizerTest, SearchPicksTheBestEyeOpeningOfAllCandidates) {
-  const std::vector<double> channel = LossyLineImpulse(40e-12);
+  const std::vector<double> channel = lossyLineImpulse(40e-12);
   int best = 1;
   double bestRatio = -1e40;
   for (int k = 1; k <= 16; ++k) {
-    const double ratio = MeasureChannelWith(channel, Taps(k)).ratio();
+    const double ratio = measureChannelWith(channel, tapsOf(k)).ratio();
     if (ratio > bestRatio) {
       best = k;
       bestRatio = ratio;
@@ -187,15 +187,15 @@ TEST_F(EqualizerTest, SearchPicksTheBestEyeOpeningOfAllCandidates) {
   EXPECT_EQ(messages.str(), expected.str());
   EXPECT_EQ(block.StepRespIndex, best);
   EXPECT_DOUBLE_EQ(block.bestEyeRatio(), bestRatio);
-  EXPECT_EQ(block.taps(), Taps(best));
+  EXPECT_EQ(block.taps(), tapsOf(best));
   EXPECT_EQ(block.impulseLength(), static_cast<int>(channel.size()));
 }
 
 TEST_F(EqualizerTest, SearchTiesKeepTheLowerIndexAndReportAClosedEye) {
   // Two copies of each of two responses: the better one first appears at 2.
-  const std::vector<double> channel = LossyLineImpulse(40e-12);
-  const double ratio3 = MeasureChannelWith(channel, Taps(3)).ratio();
-  const double ratio14 = MeasureChannelWith(channel, Taps(14)).ratio();
+  const std::vector<double> channel = lossyLineImpulse(40e-12);
+  const double ratio3 = measureChannelWith(channel, tapsOf(3)).ratio();
+  const double ratio14 = measureChannelWith(channel, tapsOf(14)).ratio();
   const int better = ratio3 > ratio14 ? 3 : 14;
   const int worse = better == 3 ? 14 : 3;
   list = {list[0], list[worse], list[better], list[worse], list[better]};
@@ -206,13 +206,13 @@ TEST_F(EqualizerTest, SearchTiesKeepTheLowerIndexAndReportAClosedEye) {
 
   // A channel long enough to close every eye: the report names the least
   // closed candidate.
-  const std::vector<double> slow = LossyLineImpulse(600e-12, 0.8, 2000);
+  const std::vector<double> slow = lossyLineImpulse(600e-12, 0.8, 2000);
   messages.str("");
   ASSERT_TRUE(SetUpAndInitialize(slow));
-  const int leastClosed =
-      MeasureChannelWith(slow, Taps(better)).ratio() > MeasureChannelWith(slow, Taps(worse)).ratio()
-          ? 2
-          : 1;
+  const int leastClosed = measureChannelWith(slow, tapsOf(better)).ratio() >
+                                  measureChannelWith(slow, tapsOf(worse)).ratio()
+                              ? 2
+                              : 1;
   EXPECT_EQ(messages.str(),
             "Adaptation of the channel+equalizer for best eye opening results in step response "
             "data index = " +
@@ -220,8 +220,8 @@ TEST_F(EqualizerTest, SearchTiesKeepTheLowerIndexAndReportAClosedEye) {
 }
 
 TEST_F(EqualizerTest, LogicLevelGainBringsTheEyeMiddleToTheLevel) {
-  const std::vector<double> channel = LossyLineImpulse(40e-12);
-  const Eye eye = MeasureChannelWith(channel, Taps(5));
+  const std::vector<double> channel = lossyLineImpulse(40e-12);
+  const Eye eye = measureChannelWith(channel, tapsOf(5));
   ASSERT_GT(eye.wc, 0.0);
   block.StepRespIndex = 5;
   block.AdaptForLogicLevel = 1;
@@ -238,18 +238,18 @@ TEST_F(EqualizerTest, LogicLevelGainBringsTheEyeMiddleToTheLevel) {
   // The measurement left the engine clean: a unit impulse gives the taps.
   block.In = 1.0;
   block.Run(messages);
-  EXPECT_DOUBLE_EQ(block.Out, Taps(5)[0] * gain);
+  EXPECT_DOUBLE_EQ(block.Out, tapsOf(5)[0] * gain);
   block.In = 0.0;
   block.Run(messages);
-  EXPECT_DOUBLE_EQ(block.Out, Taps(5)[1] * gain);
+  EXPECT_DOUBLE_EQ(block.Out, tapsOf(5)[1] * gain);
 }
 
 TEST_F(EqualizerTest, LogicLevelGainForAClosedEyeUsesTheBestCaseLevel) {
   // A negative channel is evaluated inverted.
-  std::vector<double> channel = LossyLineImpulse(600e-12, 0.8, 2000);
+  std::vector<double> channel = lossyLineImpulse(600e-12, 0.8, 2000);
   for (double& value : channel)
     value = -value;
-  const Eye eye = MeasureChannelWith(channel, Taps(2), -1.0);
+  const Eye eye = measureChannelWith(channel, tapsOf(2), -1.0);
   ASSERT_LE(eye.wc, 0.0);
   block.AdaptForLogicLevel = 1;
   ASSERT_TRUE(SetUpAndInitialize(channel));
@@ -263,12 +263,12 @@ TEST_F(EqualizerTest, LogicLevelGainForAClosedEyeUsesTheBestCaseLevel) {
 }
 
 TEST_F(EqualizerTest, SearchWithGainReportsBoth) {
-  const std::vector<double> channel = LossyLineImpulse(40e-12);
+  const std::vector<double> channel = lossyLineImpulse(40e-12);
   block.AdaptStepRespIndex = 1;
   block.AdaptForLogicLevel = 1;
   block.SuppressAdaptReport = 1;
   ASSERT_TRUE(SetUpAndInitialize(channel));
-  const Eye eye = MeasureChannelWith(channel, Taps(block.StepRespIndex));
+  const Eye eye = measureChannelWith(channel, tapsOf(block.StepRespIndex));
   const double gain = 0.5 / ((eye.wc + eye.bc) * 0.5);
   EXPECT_DOUBLE_EQ(block.gain(), gain);
   std::ostringstream expected;
@@ -294,7 +294,7 @@ TEST_F(EqualizerTest, TraceShowsEachBlockOnceAndEachNumericObjectPerUse) {
   const std::string path = ::testing::TempDir() + "equalizer_trace.txt";
   {
     TraceStream trace(path);
-    const std::vector<double> channel = LossyLineImpulse(40e-12);
+    const std::vector<double> channel = lossyLineImpulse(40e-12);
     list.resize(3);
     block.NumStepResp = 2;
     block.AdaptStepRespIndex = 1;

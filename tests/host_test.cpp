@@ -1,32 +1,20 @@
-// The ami_host tool: its reader for user channel files, the built-in lossy
-// channel, the txi sweep against the equalizer's own search, the shipped .ami
-// file driven through AMI_Init as a simulator would, and the built program's
-// error paths (one line on standard error and a non-zero exit code).
+// The ami_host tool: its reader for user channel files, its output writers,
+// and the built program: a sweep on the built-in channel, and its error paths
+// (one line on standard error and a non-zero exit code).
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
-#include <cmath>
-#include <complex>
-#include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <set>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "ami/Norvask.h"
-#include "blocks/FIRwStepRespList.h"
-#include "host/AmiLibrary.h"
 #include "host/ChannelFile.h"
 #include "host/EyeMetrics.h"
-#include "host/LossyChannel.h"
-#include "host/ModelRun.h"
 #include "host/SeriesCsv.h"
-#include "host/TxiSweep.h"
 
 namespace norvask::host {
 namespace {
@@ -101,160 +89,6 @@ TEST(HostOutputs, CsvAndPulseResponse) {
   // Impulse 1/s samples 2, 0, 1 at 0.5 s give the step 1, 1, 1.5; the pulse
   // is the step minus itself two samples later.
   EXPECT_EQ(pulseResponse({2.0, 0.0, 1.0}, 0.5, 2), (std::vector<double>{1.0, 1.0, 0.5, 0.5, 0.0}));
-}
-
-LossyChannel channelAt(double bitRate, int samplesPerBit, double loss_dB) {
-  LossyChannel channel;
-  channel.LossAtNyquist_dB = loss_dB;
-  channel.NyquistFrequency = bitRate / 2.0;
-  channel.SampleInterval = 1.0 / (bitRate * samplesPerBit);
-  channel.Samples = 64 * samplesPerBit;
-  return channel;
-}
-
-// Insertion loss in dB of the sampled impulse at `frequency`, by a direct
-// discrete-time Fourier sum.
-double measuredLoss_dB(const std::vector<double>& impulse, double dt, double frequency) {
-  const double pi = std::acos(-1.0);
-  std::complex<double> sum = 0.0;
-  for (std::size_t n = 0; n < impulse.size(); ++n)
-    sum += impulse[n] * dt * std::polar(1.0, -2.0 * pi * frequency * dt * double(n));
-  return -20.0 * std::log10(std::abs(sum));
-}
-
-TEST(HostLossyChannel, LossAtNyquistMatchesTheSettingAndAreaTheDcGain) {
-  // The only deviations from the exact curve are the truncation of the tail
-  // to 64 unit intervals and the rescaling to the DC gain, far below 0.05 dB.
-  for (double loss : {3.0, 10.0, 20.0, 30.0}) {
-    for (const auto& [bitRate, samplesPerBit] :
-         {std::pair{5e9, 32}, std::pair{2.8e10, 16}, std::pair{1e10, 20}}) {
-      const LossyChannel channel = channelAt(bitRate, samplesPerBit, loss);
-      const std::vector<double> impulse = channel.ImpulseResponse();
-      const double dt = channel.SampleInterval;
-      EXPECT_NEAR(measuredLoss_dB(impulse, dt, bitRate / 2.0), loss, 0.05) << bitRate;
-      // Half way to Nyquist the loss lies between laws in f and in sqrt f.
-      const double half = measuredLoss_dB(impulse, dt, bitRate / 4.0);
-      EXPECT_GT(half, 0.45 * loss);
-      EXPECT_LT(half, loss / std::sqrt(2.0));
-    }
-  }
-  LossyChannel channel = channelAt(5e9, 32, 15.0);
-  channel.DcGain = 0.5;
-  double area = 0.0;
-  for (double sample : channel.ImpulseResponse())
-    area += sample * channel.SampleInterval;
-  EXPECT_NEAR(area, 0.5, 1e-12);
-}
-
-// The step-response index and eye opening the equalizer's own search settles on.
-std::pair<std::int32_t, double> equalizerSearch(const std::vector<double>& channelImpulse,
-                                                const LinkTiming& timing) {
-  StepRespList list;
-  buildStepResponseList(list);
-  FIRwStepRespList equalizer;
-  equalizer.ChannelImpulse = &channelImpulse;
-  equalizer.BitRate = timing.BitRate;
-  equalizer.SamplesPerBit = timing.SamplesPerBit;
-  equalizer.AdaptStepRespIndex = 1;
-  equalizer.NumStepResp = kTxiSettings;
-  equalizer.StepResp_data_values = &list;
-  equalizer.SharedTimeAxis = 1;
-  std::ostringstream messages;
-  EXPECT_TRUE(equalizer.Setup(nullptr, messages) && equalizer.Initialize(messages))
-      << messages.str();
-  equalizer.Finalize();
-  return {equalizer.StepRespIndex, equalizer.bestEyeRatio()};
-}
-
-TEST(HostTxiSweep, BestTxiAgreesWithTheEqualizersSearch) {
-  AmiLibrary library;
-  std::string error;
-  ASSERT_TRUE(library.Load(NORVASK_LIBRARY_PATH, error)) << error;
-  std::set<std::int32_t> chosen;
-  for (const auto& [bitRate, samplesPerBit, loss] :
-       {std::tuple{5e9, 32, 10.0}, std::tuple{2e9, 16, 3.0}, std::tuple{8e9, 16, 20.0},
-        std::tuple{1.25e9, 32, 30.0}}) {
-    const LinkTiming timing{bitRate, samplesPerBit};
-    ChannelSet channels;
-    channels.channel = channelAt(bitRate, samplesPerBit, loss).ImpulseResponse();
-    TxiSweep sweep;
-    ASSERT_TRUE(
-        sweepTxi(library, channels, timing, kDefaultTailTime, 1.0, EyeRank::kRatio, sweep, error))
-        << error;
-    ASSERT_EQ(sweep.rows.size(), 16u);
-    const auto [index, eyeRatio] = equalizerSearch(channels.channel, timing);
-    EXPECT_EQ(sweep.bestTxi + 1, index) << loss << " dB at " << bitRate;
-    EXPECT_NEAR(sweep.rows[static_cast<std::size_t>(sweep.bestTxi)].eye.openingRatio(), eyeRatio,
-                1e-9 * std::abs(eyeRatio));
-    chosen.insert(sweep.bestTxi);
-  }
-  EXPECT_GT(chosen.size(), 1u);  // the channels differ enough for different winners
-  EXPECT_EQ(norvaskParameters(15, 0.8), "(Norvask (OutputGain 0.8)(txi 15))");
-}
-
-// The text of the parenthesised entry "(name ...)", isolated as a simulator's
-// parser would (parentheses inside quoted descriptions do not count).
-std::string entry(const std::string& text, const std::string& name) {
-  const auto start = text.find("(" + name + " ");
-  int depth = 0;
-  bool quoted = false;
-  for (auto i = start; start != std::string::npos && i < text.size(); ++i) {
-    if (text[i] == '"')
-      quoted = !quoted;
-    if (!quoted && text[i] == '(')
-      ++depth;
-    if (!quoted && text[i] == ')' && --depth == 0)
-      return text.substr(start, i - start + 1);
-  }
-  return "";
-}
-
-// The value of "(name value)" inside an entry.
-std::string field(const std::string& entryText, const std::string& name) {
-  const std::string inner = entry(entryText, name);
-  return inner.empty() ? "" : inner.substr(name.size() + 2, inner.size() - name.size() - 3);
-}
-
-TEST(HostModelFiles, AmiDefaultsThroughAmiInitGiveNoDefaultSettingMessages) {
-  const std::string ami = slurp(std::string(NORVASK_SOURCE_DIR) + "/models/Norvask.ami");
-  EXPECT_EQ(field(entry(ami, "Init_Returns_Impulse"), "Value"), "True");
-  EXPECT_EQ(field(entry(ami, "GetWave_Exists"), "Value"), "False");
-  const std::string gain = entry(ami, "OutputGain");
-  const std::string txi = entry(ami, "txi");
-  EXPECT_EQ(field(gain, "Usage") + field(gain, "Type"), "InFloat");
-  EXPECT_EQ(field(txi, "Usage") + field(txi, "Type") + field(txi, "Range"), "InInteger1 0 15");
-  // The string a simulator passes when the user changes nothing.
-  const std::string defaults =
-      "(Norvask (OutputGain " + field(gain, "Default") + ")(txi " + field(txi, "Default") + "))";
-  ASSERT_EQ(defaults, "(Norvask (OutputGain 1)(txi 1))");
-
-  AmiLibrary library;
-  std::string error;
-  ASSERT_TRUE(library.Load(NORVASK_LIBRARY_PATH, error)) << error;
-  const LinkTiming timing{1e10, 16};
-  ChannelSet unitChannel;
-  unitChannel.channel = {1.0 / timing.sampleInterval()};
-  unitChannel.aggressors = {{0.25 / timing.sampleInterval()}};
-  const ModelRun run = runThroughModel(library, unitChannel, timing, kDefaultTailTime, defaults);
-  EXPECT_EQ(run.call.initResult, 1);
-  EXPECT_EQ(run.call.closeResult, 1);
-  EXPECT_EQ(run.call.message, "");
-  // What a missing parameter looks like, so the check above can fail.
-  const ModelRun partial =
-      runThroughModel(library, unitChannel, timing, kDefaultTailTime, "(Norvask (txi 1))");
-  EXPECT_EQ(partial.call.message,
-            "The IBIS-AMI model, Norvask, is unable to initialize the parameter OutputGain from "
-            "the AMI_Init arguments.The model will use the default setting = 1.\n");
-  // txi 1 is step response 2, final value 0.4292749577: a unit-area channel
-  // comes back with that area, the aggressor with a quarter of it.
-  double channelArea = 0.0;
-  double aggressorArea = 0.0;
-  for (std::size_t r = 0; r < static_cast<std::size_t>(run.rows); ++r) {
-    channelArea += run.columns[0][r] * timing.sampleInterval();
-    aggressorArea += run.columns[1][r] * timing.sampleInterval();
-  }
-  EXPECT_NEAR(channelArea, 0.4292749577, 1e-6);
-  EXPECT_NEAR(aggressorArea, 0.25 * 0.4292749577, 1e-6);
 }
 
 struct Outcome {

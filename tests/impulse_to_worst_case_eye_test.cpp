@@ -16,7 +16,7 @@
 namespace norvask {
 namespace {
 
-std::vector<double> Negated(std::vector<double> values) {
+std::vector<double> negated(std::vector<double> values) {
   std::transform(values.begin(), values.end(), values.begin(), std::negate<>());
   return values;
 }
@@ -43,7 +43,7 @@ struct EyeAnalysis {
   std::vector<double> Outputs(bool negate = false) const {
     std::vector<double> all;
     for (const auto* levels : {&wcUpper, &wcLower, &bcUpper, &bcLower})
-      for (double level : negate ? Negated(*levels) : *levels)
+      for (double level : negate ? negated(*levels) : *levels)
         all.push_back(level);
     for (std::int32_t index : {eye.EyeRiseIndex, eye.EyeFallIndex, eye.EyeLeftIndex,
                                eye.EyeRightIndex, eye.EyeCenterIndex, eye.EyeCenterPhase})
@@ -53,7 +53,7 @@ struct EyeAnalysis {
 };
 
 // Random impulse of 1..maxLength values in [-1, 1) whose largest magnitude is positive.
-std::vector<double> RandomImpulse(std::mt19937& rng, std::size_t maxLength) {
+std::vector<double> randomImpulse(std::mt19937& rng, std::size_t maxLength) {
   std::uniform_real_distribution<double> dist(-1.0, 1.0);
   std::vector<double> impulse(1 + rng() % maxLength);
   for (double& value : impulse)
@@ -61,12 +61,12 @@ std::vector<double> RandomImpulse(std::mt19937& rng, std::size_t maxLength) {
   const double peak = *std::max_element(impulse.begin(), impulse.end(), [](double a, double b) {
     return std::fabs(a) < std::fabs(b);
   });
-  return peak < 0.0 ? Negated(impulse) : impulse;
+  return peak < 0.0 ? negated(impulse) : impulse;
 }
 
 // Received signal of one bit: the impulse summed over the bit's S samples
 // ending at t, scaled by the logic level.
-std::vector<double> BitResponse(const std::vector<double>& impulse, int s, double logicLevel) {
+std::vector<double> bitResponse(const std::vector<double>& impulse, int s, double logicLevel) {
   const int n = static_cast<int>(impulse.size());
   std::vector<double> response(n + s, 0.0);
   for (int t = 0; t < n + s; ++t)
@@ -77,7 +77,7 @@ std::vector<double> BitResponse(const std::vector<double>& impulse, int s, doubl
 
 // Lowest and highest value sampled at `position` (relative to the start of the
 // cursor bit, which is +1) over every +1/-1 pattern of the other bits.
-std::pair<double, double> BruteForceLevels(const std::vector<double>& response, int s,
+std::pair<double, double> bruteForceLevels(const std::vector<double>& response, int s,
                                            int position) {
   const int length = static_cast<int>(response.size());
   std::vector<double> cursor, others;
@@ -118,21 +118,21 @@ TEST(ImpulseToWorstCaseEye, LevelsEqualBruteForceOverBitPatterns) {
   std::mt19937 rng(20261206);
   std::uniform_real_distribution<double> level(0.1, 2.0);
   for (int trial = 0; trial < 600; ++trial) {
-    const std::vector<double> impulse = RandomImpulse(rng, 6);
+    const std::vector<double> impulse = randomImpulse(rng, 6);
     const int s = 1 + static_cast<int>(rng() % 4);
     const double logicLevel = level(rng);
     EyeAnalysis analysis;
     ASSERT_TRUE(analysis.Run(impulse, s, logicLevel));
     // The window starts S - 1 samples before the cursor (the first peak of the bit
     // response) and follows the eye centre when that lies within half a bit.
-    const std::vector<double> response = BitResponse(impulse, s, logicLevel);
+    const std::vector<double> response = bitResponse(impulse, s, logicLevel);
     const int cursor = std::max_element(response.begin(), response.end()) - response.begin();
     const int offset = analysis.eye.EyeCenterOffset;
     const bool moved = offset != 0 && offset >= -(s / 2) && offset < s / 2;
     const int start = cursor - s + 1 + (moved ? offset : 0);
     ASSERT_EQ(analysis.wcUpper.size(), 2u * s);
     for (int i = 2 * s - 1; i >= 0; --i) {
-      const auto [lowest, highest] = BruteForceLevels(response, s, start + i);
+      const auto [lowest, highest] = bruteForceLevels(response, s, start + i);
       SCOPED_TRACE("trial " + std::to_string(trial) + " index " + std::to_string(i));
       ASSERT_NEAR(analysis.wcUpper[i], lowest, 1e-12);
       ASSERT_NEAR(analysis.bcUpper[i], highest, 1e-12);
@@ -145,11 +145,11 @@ TEST(ImpulseToWorstCaseEye, LevelsEqualBruteForceOverBitPatterns) {
 TEST(ImpulseToWorstCaseEye, NegativePeakGivesExactlyTheNegatedLevelsOfItsNegation) {
   std::mt19937 rng(7);
   for (int trial = 0; trial < 300; ++trial) {
-    const std::vector<double> impulse = RandomImpulse(rng, 12);
+    const std::vector<double> impulse = randomImpulse(rng, 12);
     const int s = 1 + static_cast<int>(rng() % 6);
     EyeAnalysis positive, negative;
     ASSERT_TRUE(positive.Run(impulse, s, 0.5, trial % 2));
-    ASSERT_TRUE(negative.Run(Negated(impulse), s, 0.5, trial % 2));
+    ASSERT_TRUE(negative.Run(negated(impulse), s, 0.5, trial % 2));
     EXPECT_EQ(positive.eye.ImpulseInverted, 0);
     EXPECT_EQ(negative.eye.ImpulseInverted, 1);
     EXPECT_EQ(negative.Outputs(), positive.Outputs(true)) << "trial " << trial;

@@ -23,7 +23,7 @@ const double kTimeStep = 1.0 / 2.8e10 / 32;  // the default grid
 
 // Shared layout: a 1 ps time axis, then `responses` smooth driver-like steps
 // of `rows` rows, response r rising from 0.01 r by 0.3 + 0.05 r.
-StepRespList SharedList(int responses, std::size_t rows) {
+StepRespList sharedList(int responses, std::size_t rows) {
   StepRespList list(responses + 1);
   for (std::size_t i = 0; i < rows; ++i) {
     const double t = static_cast<double>(i) * kPs;
@@ -35,7 +35,7 @@ StepRespList SharedList(int responses, std::size_t rows) {
   return list;
 }
 
-double Sum(const std::vector<double>& v) {
+double sumOf(const std::vector<double>& v) {
   return std::accumulate(v.begin(), v.end(), 0.0);
 }
 
@@ -74,7 +74,7 @@ TEST(InterpolateStepRespDataSetup, ReportsEverySettingFaultThenTheListFault) {
 TEST(InterpolateStepRespDataSetup, RefusesListsTheLayoutCannotRead) {
   const std::string tooFew = "At least 4 step response values are required.\n";
   const std::vector<double> values = {0, 0.1, 0.4, 0.8, 0.9, 0.95};
-  StepRespList otherLengths = SharedList(16, 40), emptyFirst(17, std::vector<double>(4, 0.0));
+  StepRespList otherLengths = sharedList(16, 40), emptyFirst(17, std::vector<double>(4, 0.0));
   emptyFirst[0].clear();
   otherLengths[5].push_back(0.0);
   otherLengths[9].pop_back();
@@ -85,17 +85,17 @@ TEST(InterpolateStepRespDataSetup, RefusesListsTheLayoutCannotRead) {
     std::string messages;
   } const cases[] = {
       {emptyFirst, 16, true, "StepResp_data_values[0][0] array size must be > 0.\n"},
-      {SharedList(2, 40), 0, true,
+      {sharedList(2, 40), 0, true,
        "Step response index must be an integer in the range [1, 0].\n"
        "NumStepResp must be an integer > 0.\n"},
       {otherLengths, 16, true,
        "Number of rows for StepResp_data_values[5] is not the same as for "
        "StepResp_data_values[0].\n"},
-      {SharedList(9, 40), 16, true,
+      {sharedList(9, 40), 16, true,
        "StepResp_data_values must hold 17 vectors for 16 step responses, but it holds 10.\n"},
       {StepRespList(5, std::vector<double>(40, 1.0)), 3, false,
        "StepResp_data_values must hold 6 vectors for 3 step responses, but it holds 5.\n"},
-      {SharedList(1, 3), 1, true, tooFew},
+      {sharedList(1, 3), 1, true, tooFew},
       // Own axes: padding after the last positive time does not count.
       {{{0, 1 * kPs, 2 * kPs, 3 * kPs, 0, -1}, values}, 1, false, ""},
       {{{0, 1 * kPs, 2 * kPs, 0, 0, 0}, values}, 1, false, tooFew},
@@ -110,7 +110,7 @@ TEST(InterpolateStepRespDataSetup, RefusesListsTheLayoutCannotRead) {
 TEST(InterpolateStepRespDataImpulse, BothLayoutsGiveTheSameImpulseAddingUpToTheRise) {
   // Response 3 as the third pair, its time axis padded with zeros (and junk values
   // beside the padding, which must not be read).
-  const StepRespList shared = SharedList(3, 500);
+  const StepRespList shared = sharedList(3, 500);
   StepRespList pairs;
   for (int r = 1; r <= 3; ++r) {
     pairs.push_back(shared[0]);
@@ -127,7 +127,7 @@ TEST(InterpolateStepRespDataImpulse, BothLayoutsGiveTheSameImpulseAddingUpToTheR
   EXPECT_EQ(sharedRig.block.yDataOut.size(), static_cast<std::size_t>(499 * kPs / kTimeStep));
   EXPECT_EQ(sharedRig.block.yDataOut[0], 0.0);
   EXPECT_EQ(pairRig.block.yDataOut, sharedRig.block.yDataOut);
-  EXPECT_NEAR(Sum(pairRig.block.yDataOut), shared[3].back() - shared[3].front(), 1e-12);
+  EXPECT_NEAR(sumOf(pairRig.block.yDataOut), shared[3].back() - shared[3].front(), 1e-12);
 }
 
 TEST(InterpolateStepRespDataBypass, HandsOutTheRawRowsThenRepeatsTheLastUsableOne) {
@@ -155,7 +155,7 @@ TEST(InterpolateStepRespDataImpulse, ModelsListGivesFullLengthImpulsesSummingToT
     ASSERT_TRUE(rig.Run()) << rig.messages.str();
     ASSERT_EQ(rig.block.yDataOut.size(), 2006u) << "response " << index;
     EXPECT_EQ(rig.block.yDataOut[0], 0.0);
-    EXPECT_NEAR(Sum(rig.block.yDataOut), list[index].back(), 1e-12) << "response " << index;
+    EXPECT_NEAR(sumOf(rig.block.yDataOut), list[index].back(), 1e-12) << "response " << index;
   }
   EXPECT_EQ(rig.messages.str(), "");
 }

@@ -18,7 +18,7 @@
 namespace norvask {
 namespace {
 
-std::string TextOf(const AmiParamString& params) {
+std::string textOf(const AmiParamString& params) {
   return std::string(params.text.get(), params.length);
 }
 
@@ -36,7 +36,7 @@ struct Read {
 };
 
 template <typename T>
-void ExpectReads(const std::vector<Read<T>>& reads) {
+void expectReads(const std::vector<Read<T>>& reads) {
   for (const Read<T>& read : reads) {
     AmiParamString params = parseParameters(read.input);
     T value = 0;
@@ -51,7 +51,7 @@ void ExpectReads(const std::vector<Read<T>>& reads) {
 }
 
 // Both model parameters read as AMI_Init does, from their defaults.
-std::string ReadModel(const char* input, double& outputGain, std::int32_t& txi) {
+std::string readModel(const char* input, double& outputGain, std::int32_t& txi) {
   AmiParamString params = parseParameters(input);
   std::ostringstream messages;
   outputGain = 1.0;
@@ -61,7 +61,7 @@ std::string ReadModel(const char* input, double& outputGain, std::int32_t& txi) 
   return messages.str();
 }
 
-std::string DefaultLine(const std::string& name, const std::string& value) {
+std::string defaultLine(const std::string& name, const std::string& value) {
   return "The IBIS-AMI model, Norvask, is unable to initialize the parameter " + name +
          " from the AMI_Init arguments.The model will use the default setting = " + value + ".\n";
 }
@@ -72,7 +72,7 @@ TEST(ParamsNormalisation, SpaceGoesBeforeEveryParenthesisAndParenthesesCarryThei
       {"a (b\t(c", "a (b\t (c"},
       {"(a(b)(c))", "(a (b) (c))"}};
   for (const auto& [input, normalised] : texts)
-    EXPECT_EQ(TextOf(parseParameters(input)), normalised);
+    EXPECT_EQ(textOf(parseParameters(input)), normalised);
   const std::pair<const char*, std::vector<std::int32_t>> marks[] = {
       {"((x))", {1, 0, 2, 0, -2, -1}},
       {"(a(b)(c))", {1, 0, 0, 2, 0, -2, 0, 2, 0, -2, -1}},
@@ -87,11 +87,11 @@ TEST(ParamsNormalisation, SpaceGoesBeforeEveryParenthesisAndParenthesesCarryThei
   EXPECT_EQ(parseParameters(nullptr).text, nullptr);
   // The limit applies to the normalised text, inserted spaces included.
   EXPECT_EQ(detail::parseParameters("(a(b)(c))", 10).text, nullptr);
-  EXPECT_EQ(TextOf(detail::parseParameters("(a(b)(c))", 11)), "(a (b) (c))");
+  EXPECT_EQ(textOf(detail::parseParameters("(a(b)(c))", 11)), "(a (b) (c))");
 }
 
 TEST(ParamsRoot, RootMustMatchAndBeFollowedByABlankParenthesisOrTheEnd) {
-  ExpectReads<std::int32_t>({{"(   Norvask\n(txi 3))", "Norvask.txi", 3},
+  expectReads<std::int32_t>({{"(   Norvask\n(txi 3))", "Norvask.txi", 3},
                              {"(Norvask\t(txi 3))", "Norvask.txi", {}},
                              {"(NorvaskX (txi 3))", "Norvask.txi", {}},
                              {"(Norvas (txi 3))", "Norvask.txi", 3},  // a prefix of the path's root
@@ -103,13 +103,13 @@ TEST(ParamsRoot, RootMustMatchAndBeFollowedByABlankParenthesisOrTheEnd) {
   // The root is recorded by the first lookup only: the second read finds its value.
   double gain = 0;
   std::int32_t txi = 0;
-  EXPECT_EQ(ReadModel("(Other (OutputGain 2) (txi 3))", gain, txi), DefaultLine("OutputGain", "1"));
+  EXPECT_EQ(readModel("(Other (OutputGain 2) (txi 3))", gain, txi), defaultLine("OutputGain", "1"));
   EXPECT_EQ(gain, 1.0);
   EXPECT_EQ(txi, 3);
 }
 
 TEST(ParamsNames, NameIsAWholeWordInsideTheRootAtLevel2OrAnywhereAfterName1AtLevel3) {
-  ExpectReads<std::int32_t>({
+  expectReads<std::int32_t>({
       {"(Norvask (Group (txi 3)))", "Norvask.txi", {}},
       {"(Norvask (txi\t3))", "Norvask.txi", {}},
       {"(Norvask (TXI 3))", "Norvask.txi", {}},
@@ -133,14 +133,14 @@ TEST(ParamsNames, NameIsAWholeWordInsideTheRootAtLevel2OrAnywhereAfterName1AtLev
 
 TEST(ParamsValues, TokenEndsAtABlankOrParenthesisAndConvertsAsAtofAndAtoi) {
   const char* gain = "Norvask.OutputGain";
-  ExpectReads<double>(
+  expectReads<double>(
       {{"(Norvask (OutputGain 2 3))", gain, 2.0},
        {"(Norvask (OutputGain abc))", gain, 0.0},
        {"(Norvask (OutputGain (0.5)))", gain, 0.0},  // '(' ends the token first
        {"(Norvask (Gain 0.5))", gain, {}},
        {"(Norvask (OutputGain -0.125x))", gain, -0.125},
        {"(Norvask (OutputGain 1e999))", gain, std::numeric_limits<double>::infinity()}});
-  ExpectReads<std::int32_t>({{"(Norvask (txi 3", "Norvask.txi", 0},  // never the last character
+  expectReads<std::int32_t>({{"(Norvask (txi 3", "Norvask.txi", 0},  // never the last character
                              {"(Norvask (txi 35", "Norvask.txi", 3},
                              {"(Norvask (txi 3.7))", "Norvask.txi", 3},
                              // Decimal, never octal or hexadecimal.
@@ -157,7 +157,7 @@ TEST(ParamsValues, TokenEndsAtABlankOrParenthesisAndConvertsAsAtofAndAtoi) {
   AmiParamString params = parseParameters("(Norvask (OutputGain 2))");
   double value = 0.0;
   ASSERT_TRUE(getDoubleParameter(params, value, gain));
-  EXPECT_EQ(TextOf(params), std::string("(Norvask (OutputGain 2\0)", 24));
+  EXPECT_EQ(textOf(params), std::string("(Norvask (OutputGain 2\0)", 24));
   EXPECT_TRUE(getDoubleParameter(params, value, gain));
   EXPECT_EQ(value, 2.0);
 }
@@ -165,16 +165,16 @@ TEST(ParamsValues, TokenEndsAtABlankOrParenthesisAndConvertsAsAtofAndAtoi) {
 TEST(ParamsDefaults, MissingParametersKeepTheirDefaultsWithAMessage) {
   double gain = 0;
   std::int32_t txi = 0;
-  const std::string both = DefaultLine("OutputGain", "1") + DefaultLine("txi", "1");
-  EXPECT_EQ(ReadModel("(Norvask (OutputGain 0.8) (txi 3))", gain, txi), "");
+  const std::string both = defaultLine("OutputGain", "1") + defaultLine("txi", "1");
+  EXPECT_EQ(readModel("(Norvask (OutputGain 0.8) (txi 3))", gain, txi), "");
   EXPECT_TRUE(gain == 0.8 && txi == 3);
-  EXPECT_EQ(ReadModel("(Norvask (txi 3))", gain, txi), DefaultLine("OutputGain", "1"));
-  EXPECT_EQ(ReadModel("(Norvask (OutputGain abc))", gain, txi), DefaultLine("txi", "1"));
-  EXPECT_EQ(ReadModel("", gain, txi), both);
+  EXPECT_EQ(readModel("(Norvask (txi 3))", gain, txi), defaultLine("OutputGain", "1"));
+  EXPECT_EQ(readModel("(Norvask (OutputGain abc))", gain, txi), defaultLine("txi", "1"));
+  EXPECT_EQ(readModel("", gain, txi), both);
   for (const char* input :
        {"(", ")", "((((((", "()()()", "( ", "(Norvask", "(Norvask ((((", "(Norvask ))))(txi 3)",
         "\xFF\xFE(\x80 (\xC0", "(Norvask (OutputGain"}) {
-    EXPECT_EQ(ReadModel(input, gain, txi), both) << input;
+    EXPECT_EQ(readModel(input, gain, txi), both) << input;
     EXPECT_TRUE(gain == 1.0 && txi == 1) << input;
   }
 }
@@ -191,7 +191,7 @@ TEST(ParamsDefaults, DefaultValuePrintsWithSixSignificantDigitsWhateverTheStream
     double value = field;
     initDoubleParameter(messages, params, "OutputGain", value);
     EXPECT_EQ(value, field);
-    EXPECT_EQ(messages.str(), DefaultLine("OutputGain", printed));
+    EXPECT_EQ(messages.str(), defaultLine("OutputGain", printed));
   }
 }
 

@@ -15,7 +15,7 @@
 
 namespace {
 
-double PickTime(FuzzedDataProvider& data) {
+double pickTime(FuzzedDataProvider& data) {
   static const double kSpecial[] = {0.0,
                                     -0.0,
                                     1e-12,
@@ -34,7 +34,7 @@ double PickTime(FuzzedDataProvider& data) {
   return data.ConsumeFloatingPoint<double>();
 }
 
-double PickSample(FuzzedDataProvider& data) {
+double pickSample(FuzzedDataProvider& data) {
   switch (data.ConsumeIntegralInRange(0, 7)) {
     case 0:
       return std::numeric_limits<double>::quiet_NaN();
@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   std::string parameters = data.ConsumeRandomLengthString(4096);
   long rows = data.ConsumeIntegralInRange<long>(-4, 3000);
   const long aggressors = data.ConsumeIntegralInRange<long>(-2, 4);
-  const double sampleInterval = PickTime(data);
-  const double bitTime = PickTime(data);
+  const double sampleInterval = pickTime(data);
+  const double bitTime = pickTime(data);
   const bool nullMatrix = data.ConsumeIntegralInRange(0, 15) == 0;
   const bool nullParameters = data.ConsumeIntegralInRange(0, 15) == 0;
   const int writes = data.ConsumeIntegralInRange(0, 64);
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
   std::vector<double> matrix(static_cast<std::size_t>(std::max(rows, 0L)) * columns, 0.0);
   for (int i = 0; i < writes && !matrix.empty(); ++i) {
-    matrix[data.ConsumeIntegralInRange<std::size_t>(0, matrix.size() - 1)] = PickSample(data);
+    matrix[data.ConsumeIntegralInRange<std::size_t>(0, matrix.size() - 1)] = pickSample(data);
   }
 
   char* out = nullptr;

@@ -11,9 +11,8 @@
 
 namespace norvask::testing {
 
-// The driver impulse response for 1-based step response `index` on the grid
-// of `bitRate` and `samplesPerBit`.
-inline std::vector<double> DriverTaps(int index, double bitRate = 2.8e10, int samplesPerBit = 32) {
+// The driver impulse response of 1-based step response `index` on a grid.
+inline std::vector<double> driverTaps(int index, double bitRate = 2.8e10, int samplesPerBit = 32) {
   StepRespList list;
   buildStepResponseList(list);
   InterpolateStepRespData block;
@@ -30,14 +29,13 @@ inline std::vector<double> DriverTaps(int index, double bitRate = 2.8e10, int sa
 }
 
 // y[r] = gain * sum over k of taps[k] * x[r - k], for the first x.size() rows.
-inline std::vector<double> Convolve(const std::vector<double>& x, const std::vector<double>& taps,
+inline std::vector<double> convolve(const std::vector<double>& x, const std::vector<double>& taps,
                                     double gain = 1.0) {
   std::vector<double> y(x.size(), 0.0);
   for (std::size_t r = 0; r < x.size(); ++r) {
-    double sum = 0.0;
     for (std::size_t k = 0; k < taps.size() && k <= r; ++k)
-      sum += taps[k] * x[r - k];
-    y[r] = sum * gain;
+      y[r] += taps[k] * x[r - k];
+    y[r] *= gain;
   }
   return y;
 }

@@ -1,5 +1,4 @@
-// Loads the built shared library the way a channel simulator does and calls
-// its entry points, so end-to-end tests see exactly what a host sees.
+// The built shared library, loaded and called as a channel simulator does.
 #ifndef NORVASK_TESTS_SUPPORT_MODELLIBRARY_H_
 #define NORVASK_TESTS_SUPPORT_MODELLIBRARY_H_
 
@@ -11,43 +10,35 @@
 namespace norvask::testing {
 
 // The library this build made, loaded through the host program's loader.
-class ModelLibrary : public host::AmiLibrary {
- public:
-  ModelLibrary() {
-    std::string error;
-    Load(NORVASK_LIBRARY_PATH, error);
-  }
+struct ModelLibrary : host::AmiLibrary {
+  ModelLibrary() { Load(NORVASK_LIBRARY_PATH, loadError); }
+  std::string loadError;
 };
 
-// What one AMI_Init / AMI_Close pair returned.
+// What AMI_Init and AMI_Close returned; closeResult is -1 without a handle.
 struct AmiCall {
   long initResult = -1;
   long closeResult = -1;
   std::string message;
-  bool handleSet = false;
-  bool messageSet = false;
 };
 
-// Calls AMI_Init on `matrix` (rows x (aggressors + 1), column after column)
-// and AMI_Close on its handle; `parameters` null passes a null string.
-inline AmiCall CallAmi(const host::AmiLibrary& library, std::vector<double>& matrix, long rows,
+// AMI_Init on `matrix` (column after column; null `parameters` passes null),
+// then AMI_Close on its handle. Changed output parameters show in the message.
+inline AmiCall callAmi(const host::AmiLibrary& library, std::vector<double>& matrix, long rows,
                        long aggressors, double sampleInterval, double bitTime,
                        const char* parameters) {
   AmiCall call;
   std::string parameterText = parameters == nullptr ? std::string() : parameters;
-  char* outParameters = reinterpret_cast<char*>(&call);  // must come back untouched
+  char* outParameters = reinterpret_cast<char*>(&call);
   void* handle = reinterpret_cast<void*>(&call);
   char* message = nullptr;
   call.initResult = library.init()(
       matrix.empty() ? nullptr : matrix.data(), rows, aggressors, sampleInterval, bitTime,
       parameters == nullptr ? nullptr : parameterText.data(), &outParameters, &handle, &message);
-  call.handleSet = handle != reinterpret_cast<void*>(&call);
-  call.messageSet = message != nullptr;
-  if (message != nullptr)
-    call.message = message;
+  call.message = message == nullptr ? "<no message>" : message;
   if (outParameters != reinterpret_cast<char*>(&call))
     call.message += "<out parameters changed>";
-  if (call.handleSet)
+  if (handle != reinterpret_cast<void*>(&call))
     call.closeResult = library.close()(handle);
   return call;
 }
