@@ -66,8 +66,7 @@ bool loadBuiltIn(const HostOptions& options, const LinkTiming& timing, ChannelSe
   if (samples > kMaxBuiltInSamples) {
     error = "the built-in channel of " + plain(options.channelLengthBits) + " unit intervals at " +
             std::to_string(timing.SamplesPerBit) + " samples per bit would take " + count(samples) +
-            " samples; the limit is " + count(kMaxBuiltInSamples) +
-            " (lower --samples-per-bit or --channel-ui)";
+            " samples; the limit is " + count(kMaxBuiltInSamples);
     return false;
   }
   channels.channel = builtInChannel(options, timing).ImpulseResponse();
@@ -250,7 +249,7 @@ bool writeFile(const std::string& path, const std::string& what,
                const std::function<void(std::ostream&)>& write, std::string& error) {
   std::ofstream file(path);
   if (!file.is_open()) {
-    error = "--out: cannot write the " + what + " to " + fullPath(path);
+    error = "cannot write the " + what + " to " + fullPath(path);
     return false;
   }
   write(file);
