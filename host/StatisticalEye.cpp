@@ -332,21 +332,28 @@ EyeAtBer StatisticalEye::AtBer(double targetBer) const {
     return eye;
   eye.open = true;
   eye.height = bestRun * binWidth_;
-  eye.width = OpeningWidth(Bathtub(eye.bestThreshold), eye.bestPhase, targetBer);
+  FindEdges(Bathtub(eye.bestThreshold), targetBer, eye);
   return eye;
 }
 
-double StatisticalEye::OpeningWidth(const std::vector<double>& bathtub, std::int32_t phase,
-                                    double targetBer) const {
+void StatisticalEye::FindEdges(const std::vector<double>& bathtub, double targetBer,
+                               EyeAtBer& eye) const {
+  const std::int32_t phase = eye.bestPhase;
   const std::int32_t right = runAtOrBelow(bathtub, phase, 1, targetBer);
-  if (right == phases_ - 1)
-    return 1.0;  // open at every phase
-  const std::int32_t left = runAtOrBelow(bathtub, phase, -1, targetBer);
-  const double rightEdge = crossingFraction(circularAt(bathtub, phase + right),
-                                            circularAt(bathtub, phase + right + 1), targetBer);
-  const double leftEdge = crossingFraction(circularAt(bathtub, phase - left),
-                                           circularAt(bathtub, phase - left - 1), targetBer);
-  return (left + right + leftEdge + rightEdge) / phases_;
+  if (right == phases_ - 1) {
+    // Open at every phase: one whole bit, centred on the best phase.
+    eye.left = -0.5;
+    eye.right = 0.5;
+  } else {
+    const std::int32_t left = runAtOrBelow(bathtub, phase, -1, targetBer);
+    eye.right = (right + crossingFraction(circularAt(bathtub, phase + right),
+                                          circularAt(bathtub, phase + right + 1), targetBer)) /
+                phases_;
+    eye.left = -(left + crossingFraction(circularAt(bathtub, phase - left),
+                                         circularAt(bathtub, phase - left - 1), targetBer)) /
+               phases_;
+  }
+  eye.width = eye.right - eye.left;
 }
 
 }  // namespace norvask::host

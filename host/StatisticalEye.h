@@ -49,6 +49,7 @@ struct EyeAtBer {
   bool open = false;
   double height = 0.0;             // largest vertical opening, at the best phase
   double width = 0.0;              // opening along the bathtub at the best threshold
+  double left = 0.0, right = 0.0;  // its edges, UI from the best phase (width = right - left)
   std::int32_t bestPhase = 0;      // phase of the largest vertical opening
   std::int32_t bestThreshold = 0;  // threshold index at that opening's centre
 };
@@ -84,8 +85,7 @@ class StatisticalEye {
   std::vector<double> Bathtub(std::int32_t threshold) const;
 
  private:
-  double OpeningWidth(const std::vector<double>& bathtub, std::int32_t phase,
-                      double targetBer) const;
+  void FindEdges(const std::vector<double>& bathtub, double targetBer, EyeAtBer& eye) const;
   void ApplyJitter(const StatisticalEyeSettings& settings);
 
   std::int32_t phases_ = 0;
