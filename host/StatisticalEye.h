@@ -29,8 +29,10 @@ namespace norvask::host {
 
 // Where an aggressor's bits sit relative to the victim's sampling instant.
 enum class CrosstalkPhase {
-  kWorstCase,  // each aggressor at its phase of largest peak distortion
-  kAveraged,   // each aggressor's phase uniform over the bit
+  // Each aggressor at its phase of largest peak distortion: the phase that
+  // closes the eye most as the BER goes to zero.
+  kWorstCase,
+  kAveraged,  // each aggressor's phase uniform over the bit
 };
 
 struct StatisticalEyeSettings {

@@ -6,13 +6,17 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "host/BerContourPlot.h"
 #include "host/EyeMetrics.h"
 #include "host/LossyChannel.h"
 #include "host/StatisticalEye.h"
+#include "host/StatisticalEyeCsv.h"
 
 namespace norvask::host {
 namespace {
@@ -74,27 +78,36 @@ StatisticalEye computed(const std::vector<double>& victim,
 
 TEST(StatisticalEye, MatchesEveryPatternEnumerated) {
   // 4 samples per bit, 12 victim cursors and an aggressor whose worst phase
-  // is 1 (4 cursors): 15 random signs at every phase.
+  // is 1 (4 cursors): 15 random signs at every phase. Averaged, the aggressor
+  // sits at each of its 4 phases a quarter of the time.
   const int s = 4;
   const std::vector<double> victim = randomPulse(48, 17, 1, true);
-  const std::vector<double> aggressor{0.01, 0.25, 0,      0, 0, -0.125, 0,
-                                      0,    0.02, 0.0625, 0, 0, 0,      -0.5};
-  const std::vector<double> aggressorCursors = cursorsAt(aggressor, 1 - s, s, 1.0).others;
+  const std::vector<double> aggressor{0.015625, 0.25,    0,      0, 0, -0.125, 0,
+                                      0,        0.03125, 0.0625, 0, 0, 0,      -0.5};
   StatisticalEyeSettings settings;
   settings.samplesPerBit = s;
   settings.amplitude = 1.0;
   settings.binFraction = 1.0 / 256;  // every cursor on the grid: no rounding at all
-  for (double noise : {0.0, 3.0 / 256}) {
-    settings.noiseRms = noise;
-    const StatisticalEye eye = computed(victim, {aggressor}, settings);
-    EXPECT_EQ(eye.levelErrorBound(), 0.0);
-    for (int phase = 0; phase < s; ++phase) {
-      Cursors c = cursorsAt(victim, 17 - s / 2 + phase, s, 1.0);
-      c.others.insert(c.others.end(), aggressorCursors.begin(), aggressorCursors.end());
-      for (int t = 0; t < eye.thresholds(); t += 97) {
-        const ErrorTerms e = enumerate(c.signal, c.others, eye.ThresholdVoltage(t), noise);
-        EXPECT_NEAR(eye.Ber(phase, t), 0.5 * (e.one + e.zero), 1e-12 * eye.Ber(phase, t))
-            << phase << ' ' << t << ' ' << noise;
+  for (auto rule : {CrosstalkPhase::kWorstCase, CrosstalkPhase::kAveraged}) {
+    settings.crosstalkPhase = rule;
+    const std::vector<int> aggressorPhases =
+        rule == CrosstalkPhase::kWorstCase ? std::vector<int>{1} : std::vector<int>{0, 1, 2, 3};
+    for (double noise : {0.0, 3.0 / 256}) {
+      settings.noiseRms = noise;
+      const StatisticalEye eye = computed(victim, {aggressor}, settings);
+      EXPECT_EQ(eye.levelErrorBound(), 0.0);
+      for (int phase = 0; phase < s; ++phase) {
+        for (int t = 0; t < eye.thresholds(); t += 193) {
+          double expected = 0.0;
+          for (int a : aggressorPhases) {
+            Cursors c = cursorsAt(victim, 17 - s / 2 + phase, s, 1.0);
+            const std::vector<double> x = cursorsAt(aggressor, a - s, s, 1.0).others;
+            c.others.insert(c.others.end(), x.begin(), x.end());
+            const ErrorTerms e = enumerate(c.signal, c.others, eye.ThresholdVoltage(t), noise);
+            expected += 0.5 * (e.one + e.zero) / aggressorPhases.size();
+          }
+          EXPECT_NEAR(eye.Ber(phase, t), expected, 1e-12 * expected) << phase << ' ' << t;
+        }
       }
     }
   }
@@ -179,6 +192,25 @@ TEST(StatisticalEye, NoiseAloneGivesTheQFunctionDeepIntoTheTail) {
   EXPECT_GT(checked, 300);
 }
 
+TEST(StatisticalEye, RandomJitterMovesTheSampleOffItsPhaseWithTheGaussianTail) {
+  // One cursor at one sample: every other phase is a coin toss, so at the
+  // cursor's phase the BER is half the chance of leaving its phase cell,
+  // 1/2 erfc(1 / (2 sqrt 2 sigma)) with sigma in phase steps; one step over,
+  // the chance of landing outside the cell [-3/2, -1/2].
+  StatisticalEyeSettings settings;
+  settings.samplesPerBit = 8;
+  for (double sigmaSteps : {0.3, 0.1, 0.05}) {
+    settings.randomJitterRms = sigmaSteps / 8;
+    const StatisticalEye eye = computed({0, 0, 0, 1.0}, {}, settings);
+    const double r = 1.0 / (sigmaSteps * std::sqrt(2.0));
+    const double atCursor = 0.5 * std::erfc(r / 2);
+    const double nextToIt = 0.5 - 0.25 * (std::erfc(r / 2) - std::erfc(1.5 * r));
+    const int middle = eye.thresholds() / 2;
+    EXPECT_NEAR(eye.Ber(4, middle), atCursor, 1e-12 * atCursor) << sigmaSteps;
+    EXPECT_NEAR(eye.Ber(5, middle), nextToIt, 1e-12) << sigmaSteps;
+  }
+}
+
 // A triangle two bits wide: at x UI from its peak the level is 1 - |x|, and
 // the neighbour adds |x|.
 std::vector<double> trianglePulse(int s) {
@@ -223,6 +255,43 @@ TEST(StatisticalEye, DualDiracJitterNarrowsTheBathtubByItsPeakToPeak) {
   // two, 0.5 (1 - 2 |x|) V from the threshold, errs at 4e-12: Q(6.838) = 4e-12;
   // within a tenth of a phase step, as log BER is interpolated between steps.
   EXPECT_NEAR(plain.AtBer(1e-12).width, 1.0 - 2 * 0.02 * 6.838, 0.1 / 32);
+}
+
+TEST(StatisticalEyeFiles, BathtubTableAndEyePictureFollowTheEye) {
+  StatisticalEyeSettings settings;
+  settings.noiseRms = 0.02;
+  const StatisticalEye eye = computed(trianglePulse(32), {}, settings);
+  const EyeAtBer at = eye.AtBer(1e-12);
+  std::ostringstream table;
+  writeBathtubCsv(table, eye, at, 5e-10);
+  std::istringstream rows(table.str());
+  std::string line;
+  std::getline(rows, line);
+  EXPECT_EQ(line, "time_s,time_UI,ber");
+  int k = -16;  // one UI centred on the best phase, both ends
+  for (; std::getline(rows, line); ++k) {
+    double seconds, ui, ber;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf", &seconds, &ui, &ber), 3);
+    EXPECT_NEAR(ui, eye.PhaseOffset(at.bestPhase) + k / 32.0, 1e-9);
+    EXPECT_NEAR(seconds, ui * 5e-10, 1e-18);
+    const double expected = eye.Ber((at.bestPhase + k + 32) % 32, at.bestThreshold);
+    EXPECT_NEAR(ber, expected, 1e-9 * expected);
+  }
+  EXPECT_EQ(k, 17);
+  BerContourPlot plot;
+  plot.eye = &eye;
+  plot.unitInterval = 5e-10;
+  plot.atTarget = at;
+  std::ostringstream svg;
+  plot.Write(svg);
+  // Every contour is labelled on the eye once, besides its colour-bar tick.
+  for (const std::string label : {">1e-3<", ">1e-6<", ">1e-9<", ">1e-12<", ">1e-15<"}) {
+    int found = 0;
+    for (auto pos = svg.str().find(label); pos != std::string::npos;
+         pos = svg.str().find(label, pos + 1))
+      ++found;
+    EXPECT_EQ(found, 2) << label;
+  }
 }
 
 }  // namespace
