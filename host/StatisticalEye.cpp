@@ -235,43 +235,55 @@ bool StatisticalEye::Compute(const std::vector<double>& victimPulse,
   mainCursor_ = peak - victimPulse.begin();
   const std::int64_t firstSample = mainCursor_ - phases_ / 2;
   const double widest = widestLevel(victimPulse, aggressorPulses, firstSample, settings);
-  binWidth_ = settings.bins > 0 ? 2.0 * widest / settings.bins
-                                : settings.binFraction * settings.amplitude * *peak;
-  const double reach = (widest + kNoiseMargin * settings.noiseRms) / binWidth_;
-  if (!(reach < kMaxBins)) {
-    error = "statistical eye: the voltage grid would exceed " +
-            std::to_string(static_cast<long>(kMaxBins)) + " bins";
+  if (!SizeGrid(widest, *peak, settings, error))
     return false;
-  }
-  const auto halfSpan = static_cast<std::int64_t>(std::ceil(reach)) + 1;
-  lowestThresholdBin_ = -halfSpan - 1;
-  thresholds_ = static_cast<std::int32_t>(2 * halfSpan + 2);
-
   double crosstalkError = 0.0;
   const VoltageDistribution xtalk = crosstalk(aggressorPulses, settings, binWidth_, crosstalkError);
-  const double noiseBins = settings.noiseRms / binWidth_;
   ber_.assign(static_cast<std::size_t>(phases_) * static_cast<std::size_t>(thresholds_), 0.0);
   levelErrorBound_ = 0.0;
   for (std::int32_t phase = 0; phase < phases_; ++phase) {
     const PhaseCursors cursors =
         cursorsAt(victimPulse, firstSample + phase, phases_, settings.amplitude);
     const std::int64_t signalBin = std::llround(cursors.signal / binWidth_);
-    double phaseError = std::fabs(static_cast<double>(signalBin) * binWidth_ - cursors.signal);
+    double levelError = std::fabs(static_cast<double>(signalBin) * binWidth_ - cursors.signal);
     // The received level for a transmitted 1; a 0 gives its mirror image.
     const VoltageDistribution one =
-        randomSignSum(cursors.interference, signalBin, binWidth_, phaseError).Plus(xtalk);
-    levelErrorBound_ = std::max(levelErrorBound_, phaseError + crosstalkError);
-    const std::vector<double> below = one.LowerTail(lowestThresholdBin_, halfSpan, noiseBins);
-    for (std::int32_t t = 0; t < thresholds_; ++t) {
-      // Bin b's threshold b + 1/2 mirrors to -b - 1/2, threshold T - 1 - t.
-      ber_[static_cast<std::size_t>(phase) * static_cast<std::size_t>(thresholds_) +
-           static_cast<std::size_t>(t)] =
-          0.5 * (below[static_cast<std::size_t>(t)] +
-                 below[static_cast<std::size_t>(thresholds_ - 1 - t)]);
-    }
+        randomSignSum(cursors.interference, signalBin, binWidth_, levelError).Plus(xtalk);
+    levelErrorBound_ = std::max(levelErrorBound_, levelError + crosstalkError);
+    FillPhase(phase, one, settings.noiseRms / binWidth_);
   }
   ApplyJitter(settings);
   return true;
+}
+
+bool StatisticalEye::SizeGrid(double widest, double mainCursor,
+                              const StatisticalEyeSettings& settings, std::string& error) {
+  binWidth_ = settings.bins > 0 ? 2.0 * widest / settings.bins
+                                : settings.binFraction * settings.amplitude * mainCursor;
+  const double reach = (widest + kNoiseMargin * settings.noiseRms) / binWidth_;
+  if (!(reach < kMaxBins)) {
+    error = "statistical eye: the voltage grid would exceed " +
+            std::to_string(static_cast<long>(kMaxBins)) + " bins";
+    return false;
+  }
+  // Thresholds b + 1/2 for bins b = -halfSpan - 1 .. halfSpan: symmetric about 0.
+  const auto halfSpan = static_cast<std::int64_t>(std::ceil(reach)) + 1;
+  lowestThresholdBin_ = -halfSpan - 1;
+  thresholds_ = static_cast<std::int32_t>(2 * halfSpan + 2);
+  return true;
+}
+
+void StatisticalEye::FillPhase(std::int32_t phase, const VoltageDistribution& one,
+                               double noiseBins) {
+  const std::vector<double> below =
+      one.LowerTail(lowestThresholdBin_, lowestThresholdBin_ + thresholds_ - 1, noiseBins);
+  double* row = &ber_[static_cast<std::size_t>(phase) * static_cast<std::size_t>(thresholds_)];
+  for (std::int32_t t = 0; t < thresholds_; ++t) {
+    // A 1 errs below the threshold; a 0 above it, which by symmetry is a 1
+    // below the mirrored threshold -(b + 1/2): index T - 1 - t.
+    row[t] = 0.5 * (below[static_cast<std::size_t>(t)] +
+                    below[static_cast<std::size_t>(thresholds_ - 1 - t)]);
+  }
 }
 
 void StatisticalEye::ApplyJitter(const StatisticalEyeSettings& settings) {

@@ -27,6 +27,8 @@
 
 namespace norvask::host {
 
+class VoltageDistribution;
+
 // Where an aggressor's bits sit relative to the victim's sampling instant.
 enum class CrosstalkPhase {
   // Each aggressor at its phase of largest peak distortion: the phase that
@@ -87,6 +89,9 @@ class StatisticalEye {
   std::vector<double> Bathtub(std::int32_t threshold) const;
 
  private:
+  bool SizeGrid(double widest, double mainCursor, const StatisticalEyeSettings& settings,
+                std::string& error);
+  void FillPhase(std::int32_t phase, const VoltageDistribution& one, double noiseBins);
   void FindEdges(const std::vector<double>& bathtub, double targetBer, EyeAtBer& eye) const;
   void ApplyJitter(const StatisticalEyeSettings& settings);
 
