@@ -16,6 +16,10 @@ namespace {
 constexpr double kNoiseMargin = 8.0;
 // A Gaussian's mass beyond 38 rms is below 1e-300.
 constexpr double kJitterReach = 38.0;
+// Cursors are summed on bins up to 64 times finer than the grid, with at most
+// 2^16 fine bins across the grid.
+constexpr std::int64_t kMaxFineness = 64;
+constexpr std::int64_t kFineBudget = 1 << 16;
 // Grids beyond this many bins are a typing error in a setting, not a request.
 constexpr double kMaxBins = 1 << 22;
 // Floor for logarithms of a BER that is exactly zero.
@@ -79,42 +83,57 @@ std::int32_t worstPhase(const std::vector<double>& pulse, std::int32_t samplesPe
   return worst;
 }
 
-// The sum of +-magnitude terms as a distribution on the grid. Rounding the
-// running sum, largest first, keeps the all-same-sign pattern within half a
-// bin; `error` grows by the worst error of any pattern.
-VoltageDistribution randomSignSum(std::vector<double> magnitudes, std::int64_t start, double bin,
-                                  double& error) {
-  std::sort(magnitudes.begin(), magnitudes.end(), std::greater<double>());
-  VoltageDistribution sum = VoltageDistribution::PointAt(start);
+// The voltage grid, and the finer one on which cursors are first summed:
+// each cursor lands within a fine bin, and only the sum is rounded to a grid
+// bin, once.
+struct VoltageGrid {
+  double bin = 1.0;
+  std::int64_t fineness = 1;  // fine bins per bin
+};
+
+// start plus +-magnitude terms as a distribution on the grid. Rounding the
+// running sum keeps the all-same-sign pattern within half a fine bin;
+// `error` grows by the worst error of any pattern.
+VoltageDistribution randomSignSum(std::vector<double> magnitudes, double start,
+                                  const VoltageGrid& grid, double& error) {
+  const double fine = grid.bin / static_cast<double>(grid.fineness);
+  // Smallest first: the support, and with it the cost of a step, grows last.
+  std::sort(magnitudes.begin(), magnitudes.end());
+  const std::int64_t startBin = std::llround(start / fine);
+  error += std::fabs(static_cast<double>(startBin) * fine - start);
+  VoltageDistribution sum = VoltageDistribution::PointAt(startBin);
   double running = 0.0;
   std::int64_t placed = 0;
   for (double magnitude : magnitudes) {
     running += magnitude;
-    const std::int64_t reached = std::llround(running / bin);
+    const std::int64_t reached = std::llround(running / fine);
     const std::int64_t shift = reached - placed;
     placed = reached;
-    error += std::fabs(static_cast<double>(shift) * bin - magnitude);
+    error += std::fabs(static_cast<double>(shift) * fine - magnitude);
     sum.AddSymmetricPair(shift);
   }
-  return sum;
+  std::int64_t moved = 0;
+  VoltageDistribution onGrid = sum.Rebinned(grid.fineness, moved);
+  error += static_cast<double>(moved) * fine;
+  return onGrid;
 }
 
 // One aggressor's crosstalk at a given phase.
 VoltageDistribution aggressorAt(const std::vector<double>& pulse, std::int32_t phase,
-                                std::int32_t samplesPerBit, double amplitude, double bin,
-                                double& error) {
+                                std::int32_t samplesPerBit, double amplitude,
+                                const VoltageGrid& grid, double& error) {
   const PhaseCursors cursors = cursorsAt(pulse, phase - samplesPerBit, samplesPerBit, amplitude);
-  return randomSignSum(cursors.interference, 0, bin, error);
+  return randomSignSum(cursors.interference, 0.0, grid, error);
 }
 
 // One aggressor's crosstalk with its phase uniform over the bit.
 VoltageDistribution averagedAggressor(const std::vector<double>& pulse, std::int32_t samplesPerBit,
-                                      double amplitude, double bin, double& error) {
+                                      double amplitude, const VoltageGrid& grid, double& error) {
   VoltageDistribution mixture;
   double worstError = 0.0;
   for (std::int32_t phase = 0; phase < samplesPerBit; ++phase) {
     double phaseError = 0.0;
-    mixture.Accumulate(aggressorAt(pulse, phase, samplesPerBit, amplitude, bin, phaseError),
+    mixture.Accumulate(aggressorAt(pulse, phase, samplesPerBit, amplitude, grid, phaseError),
                        1.0 / samplesPerBit);
     worstError = std::max(worstError, phaseError);
   }
@@ -123,14 +142,15 @@ VoltageDistribution averagedAggressor(const std::vector<double>& pulse, std::int
 }
 
 VoltageDistribution crosstalk(const std::vector<std::vector<double>>& aggressors,
-                              const StatisticalEyeSettings& settings, double bin, double& error) {
+                              const StatisticalEyeSettings& settings, const VoltageGrid& grid,
+                              double& error) {
   const std::int32_t s = settings.samplesPerBit;
   const double a = settings.amplitude;
   VoltageDistribution total = VoltageDistribution::PointAt(0);
   for (const auto& pulse : aggressors) {
     total = total.Plus(settings.crosstalkPhase == CrosstalkPhase::kAveraged
-                           ? averagedAggressor(pulse, s, a, bin, error)
-                           : aggressorAt(pulse, worstPhase(pulse, s, a), s, a, bin, error));
+                           ? averagedAggressor(pulse, s, a, grid, error)
+                           : aggressorAt(pulse, worstPhase(pulse, s, a), s, a, grid, error));
   }
   return total;
 }
@@ -237,18 +257,20 @@ bool StatisticalEye::Compute(const std::vector<double>& victimPulse,
   const double widest = widestLevel(victimPulse, aggressorPulses, firstSample, settings);
   if (!SizeGrid(widest, *peak, settings, error))
     return false;
+  // As fine as the budget allows, so that rounding each cursor costs little.
+  const VoltageGrid grid{binWidth_,
+                         std::clamp<std::int64_t>(kFineBudget / thresholds_, 1, kMaxFineness)};
   double crosstalkError = 0.0;
-  const VoltageDistribution xtalk = crosstalk(aggressorPulses, settings, binWidth_, crosstalkError);
+  const VoltageDistribution xtalk = crosstalk(aggressorPulses, settings, grid, crosstalkError);
   ber_.assign(static_cast<std::size_t>(phases_) * static_cast<std::size_t>(thresholds_), 0.0);
   levelErrorBound_ = 0.0;
   for (std::int32_t phase = 0; phase < phases_; ++phase) {
     const PhaseCursors cursors =
         cursorsAt(victimPulse, firstSample + phase, phases_, settings.amplitude);
-    const std::int64_t signalBin = std::llround(cursors.signal / binWidth_);
-    double levelError = std::fabs(static_cast<double>(signalBin) * binWidth_ - cursors.signal);
+    double levelError = 0.0;
     // The received level for a transmitted 1; a 0 gives its mirror image.
     const VoltageDistribution one =
-        randomSignSum(cursors.interference, signalBin, binWidth_, levelError).Plus(xtalk);
+        randomSignSum(cursors.interference, cursors.signal, grid, levelError).Plus(xtalk);
     levelErrorBound_ = std::max(levelErrorBound_, levelError + crosstalkError);
     FillPhase(phase, one, settings.noiseRms / binWidth_);
   }

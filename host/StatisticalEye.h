@@ -9,15 +9,19 @@
 // distribution for a transmitted 0 mirrors that for a 1, so one distribution
 // per phase gives both error terms.
 //
-// Voltages live on a grid of bins. Cursors are placed on it by rounding their
-// running sum, largest first, so the all-adverse pattern, which sets the
-// deepest tail, is off by at most half a bin; any other pattern is off by at
-// most levelErrorBound(). Cursors smaller than half a bin may so fold into
-// their neighbours; the bound includes them.
+// Voltages live on a grid of bins. Each phase's cursors are summed on bins up
+// to 64 times finer (2^16 fine bins across the grid at most), placed by
+// rounding their running sum, so the all-adverse pattern, which sets the
+// deepest tail, is off by half a fine bin; the sum is then rounded once onto
+// the grid. Any pattern is off by at most levelErrorBound(): cursors smaller
+// than half a fine bin may fold into their neighbours, and the bound includes
+// them.
 //
-// Cost, with S phases, K cursors per phase, N bins, C bins of crosstalk
-// support, T thresholds, D = 38 noise rms in bins and J jitter taps:
-// O(S (K N + N C + T D) + S J T) time and O(S T) memory.
+// Cost, with S phases, K cursors per phase, N bins, F <= 64 fine bins per
+// bin, C bins of crosstalk support, T thresholds, D = 38 noise rms in bins
+// and J jitter taps: O(S (K N F + N C + T D) + S J T) time and O(S T + N F)
+// memory. Small cursors go first, so most of the K steps run on a support
+// far below N F.
 #ifndef NORVASK_HOST_STATISTICALEYE_H_
 #define NORVASK_HOST_STATISTICALEYE_H_
 

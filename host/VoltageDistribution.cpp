@@ -62,6 +62,28 @@ VoltageDistribution VoltageDistribution::Plus(const VoltageDistribution& other) 
   return sum;
 }
 
+VoltageDistribution VoltageDistribution::Rebinned(std::int64_t factor,
+                                                  std::int64_t& largestMove) const {
+  // Nearest coarse bin, halves rounded up: floor((2 f + factor) / (2 factor)).
+  auto nearest = [factor](std::int64_t f) {
+    const std::int64_t n = 2 * f + factor, d = 2 * factor;
+    return n >= 0 ? n / d : -((-n + d - 1) / d);
+  };
+  VoltageDistribution coarse;
+  coarse.lowest_ = nearest(lowest_);
+  coarse.mass_.assign(static_cast<std::size_t>(nearest(highestBin()) - coarse.lowest_ + 1), 0.0);
+  largestMove = 0;
+  for (std::size_t i = 0; i < mass_.size(); ++i) {
+    if (mass_[i] == 0.0)
+      continue;
+    const std::int64_t fine = lowest_ + static_cast<std::int64_t>(i);
+    const std::int64_t bin = nearest(fine);
+    coarse.mass_[static_cast<std::size_t>(bin - coarse.lowest_)] += mass_[i];
+    largestMove = std::max(largestMove, std::abs(bin * factor - fine));
+  }
+  return coarse;
+}
+
 void VoltageDistribution::Accumulate(const VoltageDistribution& other, double weight) {
   if (mass_.empty()) {
     lowest_ = other.lowest_;

@@ -26,6 +26,11 @@ class VoltageDistribution {
   // product of the two supports (zero masses skipped).
   VoltageDistribution Plus(const VoltageDistribution& other) const;
 
+  // The same distribution on bins `factor` times as wide: fine bin f moves to
+  // the nearest coarse bin, f / factor rounded. `largestMove` is the farthest
+  // any mass moved, in fine bins.
+  VoltageDistribution Rebinned(std::int64_t factor, std::int64_t& largestMove) const;
+
   // Adds weight x other to the masses: builds a mixture term by term.
   void Accumulate(const VoltageDistribution& other, double weight);
 

@@ -121,7 +121,9 @@ TEST(StatisticalEye, OffGridCursorsStayWithinTheReportedLevelError) {
   const StatisticalEye eye = computed(victim, {}, settings);
   const double e = eye.levelErrorBound();
   EXPECT_GT(e, 0.0);
-  EXPECT_LE(e, 14 * eye.binWidth());  // at most one bin per cursor
+  // Half a bin for the one rounding onto the grid, the rest from cursors
+  // placed on fine bins.
+  EXPECT_LE(e, 2 * eye.binWidth());
   for (int phase = 0; phase < s; ++phase) {
     const Cursors c = cursorsAt(victim, 9 - s / 2 + phase, s, 0.5);
     for (int t = 0; t < eye.thresholds(); t += 53) {
