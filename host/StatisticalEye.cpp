@@ -22,8 +22,6 @@ constexpr std::int64_t kMaxFineness = 64;
 constexpr std::int64_t kFineBudget = 1 << 16;
 // Grids beyond this many bins are a typing error in a setting, not a request.
 constexpr double kMaxBins = 1 << 22;
-// Floor for logarithms of a BER that is exactly zero.
-constexpr double kLogFloor = -300.0;
 
 double sampleAt(const std::vector<double>& pulse, std::int64_t index) {
   if (index < 0 || index >= static_cast<std::int64_t>(pulse.size()))
@@ -233,9 +231,14 @@ std::int32_t runAtOrBelow(const std::vector<double>& values, std::int64_t from, 
 }
 
 // Where log10 BER crosses the target between an inside and an outside value,
-// as a fraction of the step from inside.
+// as a fraction of the step from inside. A BER of exactly zero (no noise, no
+// jitter: every pattern clears the threshold) says nothing about where
+// between the steps the first pattern fails; half way is off by at most half
+// a step.
 double crossingFraction(double inside, double outside, double target) {
-  const double in = std::max(std::log10(inside), kLogFloor);
+  if (inside == 0.0)
+    return 0.5;
+  const double in = std::log10(inside);
   return (std::log10(target) - in) / (std::log10(outside) - in);
 }
 
