@@ -21,9 +21,10 @@ std::string firstLine(const std::string& text) {
 }  // namespace
 
 bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkTiming& timing,
-              double tailTime, double outputGain, TxiSweep& sweep, std::string& error) {
+              double tailTime, double outputGain, TxiSweep& sweep, std::string& error,
+              const StatisticalRequest* statistical) {
   sweep = TxiSweep{};
-  double bestRatio = -1e40;  // the equalizer's search starts from the same floor
+  double bestScore = -1e40;  // the equalizer's search starts from the same floor
   for (std::int32_t txi = 0; txi < kTxiSettings; ++txi) {
     const ModelRun run =
         runThroughModel(library, channels, timing, tailTime, norvaskParameters(txi, outputGain));
@@ -39,8 +40,20 @@ bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkT
       error = "eye analysis failed for txi " + std::to_string(txi) + ": " + eyeError;
       return false;
     }
-    if (row.eye.openingRatio() > bestRatio) {
-      bestRatio = row.eye.openingRatio();
+    if (statistical != nullptr) {
+      StatisticalEye eye;
+      if (!statisticalEyeOfRun(run, timing, *statistical, eye, eyeError)) {
+        error = "statistical eye failed for txi " + std::to_string(txi) + ": " + eyeError;
+        return false;
+      }
+      row.atBer = eye.AtBer(statistical->targetBer);
+    }
+    const bool byHeight = statistical != nullptr && statistical->rankSweep;
+    const double score =
+        byHeight ? (row.atBer.open ? row.atBer.height : -2e40)  // a closed eye never wins
+                 : row.eye.openingRatio();
+    if (score > bestScore) {
+      bestScore = score;
       sweep.bestTxi = txi;
     }
     sweep.rows.push_back(row);

@@ -5,6 +5,7 @@
 // Run with --help for the options.
 #include <cmath>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include "host/AmiLibrary.h"
+#include "host/BathtubPlot.h"
+#include "host/BerContourPlot.h"
 #include "host/ChannelFile.h"
 #include "host/EyeMetrics.h"
 #include "host/HostOptions.h"
@@ -20,6 +23,8 @@
 #include "host/ModelRun.h"
 #include "host/PulsePlot.h"
 #include "host/SeriesCsv.h"
+#include "host/StatisticalEyeCsv.h"
+#include "host/StatisticalRun.h"
 #include "host/TxiSweep.h"
 
 namespace {
@@ -104,24 +109,33 @@ std::vector<double> driverTaps(const AmiLibrary& library, const LinkTiming& timi
   return taps;
 }
 
-void printSweep(const TxiSweep& sweep, bool csv) {
+void printSweep(const TxiSweep& sweep, bool csv, double targetBer) {
   if (csv) {
-    std::cout << "txi,eye_height_V,eye_opening_ratio,best\n";
+    std::cout
+        << "txi,eye_height_V,eye_opening_ratio,eye_height_at_ber_V,eye_width_at_ber_UI,best\n";
     for (const auto& row : sweep.rows) {
       std::cout << row.txi << ',' << row.eye.height() << ',' << row.eye.openingRatio() << ','
+                << row.atBer.height << ',' << row.atBer.width << ','
                 << (row.txi == sweep.bestTxi ? 1 : 0) << '\n';
     }
     std::cout << '\n';
     return;
   }
-  std::cout << "txi  eye height (V)  eye opening ratio\n";
+  const std::string at = " at " + shortNumber(targetBer);
+  std::cout << "txi  eye height (V)  eye opening ratio  eye height" << at << " (V)  eye width" << at
+            << " (UI)\n";
+  const auto column = static_cast<std::streamsize>(at.size() + 15);
   for (const auto& row : sweep.rows) {
     std::cout.width(3);
     std::cout << row.txi << "  ";
     std::cout.width(14);
     std::cout << row.eye.height() << "  ";
     std::cout.width(17);
-    std::cout << row.eye.openingRatio() << (row.txi == sweep.bestTxi ? "  <- best" : "") << '\n';
+    std::cout << row.eye.openingRatio() << "  ";
+    std::cout.width(column);
+    std::cout << row.atBer.height << "  ";
+    std::cout.width(column);
+    std::cout << row.atBer.width << (row.txi == sweep.bestTxi ? "  <- best" : "") << '\n';
   }
   std::cout << '\n';
 }
@@ -210,6 +224,68 @@ std::ostream& notes(const HostOptions& options) {
   return options.csv ? std::cerr : std::cout;
 }
 
+// The statistical eye next to the worst-case figures: height and width at the
+// target BER, and what the grid and noise settings were.
+void printStatistical(const HostOptions& options, const StatisticalEye& eye, const EyeAtBer& at,
+                      const Summary& summary, const LinkTiming& timing) {
+  const double ber = options.statistical.targetBer;
+  const StatisticalEyeSettings& s = options.statistical.settings;
+  const double offset = eye.PhaseOffset(at.bestPhase) * timing.bitTime();
+  if (options.csv) {
+    std::cout << "quantity,value\ntarget_ber," << ber << "\neye_height_at_ber_V," << at.height
+              << "\neye_width_at_ber_UI," << at.width << "\neye_centre_from_main_cursor_s,"
+              << offset << "\nvoltage_bin_V," << eye.binWidth() << "\nlevel_error_bound_V,"
+              << eye.levelErrorBound() << "\n\n";
+    return;
+  }
+  const std::string target = shortNumber(ber);
+  std::cout << "Eye height at " << target << ": " << at.height << " V at " << offset
+            << " s from the main cursor (worst case: " << summary.linkEye.height() << " V)\n"
+            << "Eye width at " << target << ": " << at.width
+            << " UI = " << at.width * timing.bitTime() << " s\n"
+            << "Statistical eye: "
+            << (s.crosstalkPhase == CrosstalkPhase::kAveraged ? "averaged" : "worst-case")
+            << " crosstalk phase, noise " << s.noiseRms << " V rms, jitter " << s.randomJitterRms
+            << " UI rms random + " << s.deterministicJitter << " UI dual-Dirac; voltage bin "
+            << eye.binWidth() << " V, any pattern's level within " << eye.levelErrorBound()
+            << " V\n";
+}
+
+bool writeStatisticalOutputs(const HostOptions& options, const LinkTiming& timing,
+                             const StatisticalEye& eye, const EyeAtBer& at, std::string& error) {
+  const std::string& prefix = options.outputPrefix;
+  const std::string ber = shortNumber(options.statistical.targetBer);
+  const std::string rate = shortNumber(timing.BitRate / 1e9) + " Gb/s";
+  BerContourPlot contours;
+  contours.title = "Statistical eye at " + rate + ": BER, eye at " + ber + " marked";
+  BathtubPlot bathtub;
+  bathtub.title = "Bathtub at " + rate + " at the eye's best threshold";
+  for (auto* plot : {&contours.eye, &bathtub.eye})
+    *plot = &eye;
+  contours.unitInterval = bathtub.unitInterval = timing.bitTime();
+  contours.targetBer = bathtub.targetBer = options.statistical.targetBer;
+  contours.atTarget = bathtub.atTarget = at;
+  const double ui = timing.bitTime();
+  const bool written =
+      writeFile(
+          prefix + "_eye.svg", "eye plot", [&](std::ostream& out) { contours.Write(out); },
+          error) &&
+      writeFile(
+          prefix + "_eye.csv", "eye table",
+          [&](std::ostream& out) { writeStatisticalEyeCsv(out, eye, ui); }, error) &&
+      writeFile(
+          prefix + "_bathtub.svg", "bathtub plot", [&](std::ostream& out) { bathtub.Write(out); },
+          error) &&
+      writeFile(
+          prefix + "_bathtub.csv", "bathtub table",
+          [&](std::ostream& out) { writeBathtubCsv(out, eye, at, ui); }, error);
+  if (!written)
+    return false;
+  for (const char* suffix : {"_eye.svg", "_eye.csv", "_bathtub.svg", "_bathtub.csv"})
+    notes(options) << "Wrote " << std::filesystem::absolute(prefix + suffix).string() << '\n';
+  return true;
+}
+
 int runHost(const HostOptions& options, const char* programPath) {
   LinkTiming timing;
   timing.BitRate = options.bitRate;
@@ -236,10 +312,11 @@ int runHost(const HostOptions& options, const char* programPath) {
   std::int32_t txi = options.txi;
   if (options.sweep) {
     TxiSweep sweep;
-    if (!sweepTxi(library, channels, timing, options.tailTime, options.outputGain, sweep, error)) {
+    if (!sweepTxi(library, channels, timing, options.tailTime, options.outputGain, sweep, error,
+                  &options.statistical)) {
       return fail(error);
     }
-    printSweep(sweep, options.csv);
+    printSweep(sweep, options.csv, options.statistical.targetBer);
     if (sweep.bestTxi >= 0)
       txi = sweep.bestTxi;
   }
@@ -263,10 +340,17 @@ int runHost(const HostOptions& options, const char* programPath) {
     return fail("eye analysis: " + error);
   }
   printSummary(summary, options.csv);
+  StatisticalEye statEye;
+  if (!statisticalEyeOfRun(run, timing, options.statistical, statEye, error))
+    return fail(error);
+  const EyeAtBer atBer = statEye.AtBer(options.statistical.targetBer);
+  printStatistical(options, statEye, atBer, summary, timing);
   if (!writeOutputs(options, timing, channels, run, summary.linkEye, error))
     return fail(error);
   notes(options) << "\nWrote " << options.outputPrefix << "_impulse.csv, " << options.outputPrefix
                  << "_pulse.csv and " << options.outputPrefix << "_pulse.svg\n";
+  if (options.statEyeFiles && !writeStatisticalOutputs(options, timing, statEye, atBer, error))
+    return fail(error);
   return 0;
 }
 
