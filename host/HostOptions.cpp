@@ -98,6 +98,37 @@ class ArgumentReader {
   int next_ = 1;
 };
 
+bool parseStatistical(const std::string& option, ArgumentReader& in, HostOptions& options) {
+  StatisticalRequest& request = options.statistical;
+  StatisticalEyeSettings& settings = request.settings;
+  if (option == "--ber") {
+    double& ber = request.targetBer;
+    return in.positive(option, "bit-error ratio", ber) &&
+           (ber < 0.5 || in.fail("--ber: expected a bit-error ratio below 0.5"));
+  }
+  if (option == "--noise")
+    return in.nonNegative(option, "V rms", settings.noiseRms);
+  if (option == "--rj")
+    return in.nonNegative(option, "UI rms", settings.randomJitterRms);
+  if (option == "--dj")
+    return in.nonNegative(option, "UI peak to peak", settings.deterministicJitter);
+  if (option == "--xtalk-phase") {
+    std::string rule;
+    if (!in.value(option, rule))
+      return false;
+    if (rule != "worst" && rule != "average")
+      return in.fail("--xtalk-phase: expected worst or average, got '" + rule + "'");
+    settings.crosstalkPhase =
+        rule == "worst" ? CrosstalkPhase::kWorstCase : CrosstalkPhase::kAveraged;
+    return true;
+  }
+  if (option == "--rank-ber")
+    return request.rankSweep = true;
+  if (option == "--stat-eye")
+    return options.statEyeFiles = true;
+  return in.fail("unknown option '" + option + "' (see --help)");
+}
+
 bool parseOne(const std::string& option, ArgumentReader& in, HostOptions& options) {
   if (option == "--help" || option == "-h")
     return options.help = true;
@@ -150,7 +181,7 @@ bool parseOne(const std::string& option, ArgumentReader& in, HostOptions& option
     return in.integer(option, std::numeric_limits<std::int32_t>::min(),
                       std::numeric_limits<std::int32_t>::max(), options.txi);
   }
-  return in.fail("unknown option '" + option + "' (see --help)");
+  return parseStatistical(option, in, options);
 }
 
 }  // namespace
@@ -231,6 +262,21 @@ Channel
                         40 % skin effect (~sqrt f), 60 % dielectric (~f)
                         (default 5)
   --channel-ui N        built-in channel: length in unit intervals (default 64)
+
+Statistical eye (BER over all data patterns, 1 V peak-to-peak data)
+  --ber BER             target bit-error ratio of the eye height and width
+                        reported next to the worst-case figures (default 1e-12)
+  --noise V             Gaussian voltage noise at the receiver, V rms (default 0)
+  --rj UI               random jitter of the sampling clock, UI rms (default 0)
+  --dj UI               dual-Dirac deterministic jitter, UI peak to peak
+                        (default 0)
+  --xtalk-phase RULE    worst: each aggressor at its phase of largest peak
+                        distortion (default); average: phase uniform over the bit
+  --rank-ber            rank the txi sweep by eye height at the target BER
+                        instead of the opening ratio
+  --stat-eye            also write PREFIX_eye.svg (log10 BER heat map with
+                        contours), PREFIX_bathtub.svg and their CSV tables
+                        PREFIX_eye.csv and PREFIX_bathtub.csv
 
 Output
   --out PREFIX          file name prefix (default ami_host): PREFIX_impulse.csv,

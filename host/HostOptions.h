@@ -12,6 +12,7 @@
 
 #include "host/ModelRun.h"
 #include "host/SParameterChannel.h"
+#include "host/StatisticalRun.h"
 #include "host/TxiSweep.h"
 
 namespace norvask::host {
@@ -36,6 +37,8 @@ struct HostOptions {
   bool csv = false;
   std::string outputPrefix = "ami_host";
   bool help = false;
+  StatisticalRequest statistical;  // --ber, --noise, --rj, --dj, --xtalk-phase, --rank-ber
+  bool statEyeFiles = false;       // --stat-eye: write the eye and bathtub figures
 };
 
 // Parses argv[1..]. On failure returns false and sets `error` to one line.

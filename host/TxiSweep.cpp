@@ -24,8 +24,8 @@ std::string rankCriterion(EyeRank rank) {
 }
 
 bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkTiming& timing,
-              double tailTime, double outputGain, EyeRank rank, TxiSweep& sweep,
-              std::string& error) {
+              double tailTime, double outputGain, EyeRank rank, TxiSweep& sweep, std::string& error,
+              const StatisticalRequest* statistical) {
   sweep = TxiSweep{};
   double bestScore = 0.0;
   for (std::int32_t txi = 0; txi < kTxiSettings; ++txi) {
@@ -48,8 +48,21 @@ bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkT
     }
     const std::vector<std::vector<double>> aggressors(run.columns.begin() + 1, run.columns.end());
     includeCrosstalk(aggressors, timing.sampleInterval(), timing.SamplesPerBit, row.eye);
-    const double score = rank == EyeRank::kHeight ? row.eye.height() : row.eye.openingRatio();
-    if (row.eye.defined() && (sweep.bestTxi < 0 || score > bestScore)) {
+    if (statistical != nullptr) {
+      StatisticalEye eye;
+      if (!statisticalEyeOfRun(run, timing, *statistical, eye, eyeError)) {
+        error = "statistical eye failed for txi " + std::to_string(txi) + ": " + eyeError;
+        return false;
+      }
+      row.atBer = eye.AtBer(statistical->targetBer);
+    }
+    const bool byBer = statistical != nullptr && statistical->rankSweep;
+    const double score = byBer                      ? row.atBer.height
+                         : rank == EyeRank::kHeight ? row.eye.height()
+                                                    : row.eye.openingRatio();
+    // A closed or undefined eye never wins.
+    const bool candidate = byBer ? row.atBer.open : row.eye.defined();
+    if (candidate && (sweep.bestTxi < 0 || score > bestScore)) {
       bestScore = score;
       sweep.bestTxi = txi;
     }

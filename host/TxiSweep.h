@@ -15,6 +15,7 @@
 #include "host/AmiLibrary.h"
 #include "host/EyeMetrics.h"
 #include "host/ModelRun.h"
+#include "host/StatisticalRun.h"
 
 namespace norvask::host {
 
@@ -34,6 +35,7 @@ std::string rankCriterion(EyeRank rank);
 struct TxiSweepRow {
   std::int32_t txi = 0;
   EyeMetrics eye;
+  EyeAtBer atBer;  // statistical eye at the requested BER, when one was requested
 };
 
 struct TxiSweep {
@@ -43,11 +45,14 @@ struct TxiSweep {
 
 // One AMI_Init per txi = 0 .. 15. On failure (the model refused a setting or
 // the eye could not be measured) returns false with `error` naming the txi,
-// followed by every line of the model's message.
+// followed by every line of the model's message. With `statistical`, every
+// row also gets the statistical eye at its target BER, and with
+// statistical->rankSweep the largest open eye height there wins instead of
+// `rank` (ties keep the lower txi).
 // REQUIRES: library.loaded(); channels.channel not empty.
 bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkTiming& timing,
-              double tailTime, double outputGain, EyeRank rank, TxiSweep& sweep,
-              std::string& error);
+              double tailTime, double outputGain, EyeRank rank, TxiSweep& sweep, std::string& error,
+              const StatisticalRequest* statistical = nullptr);
 
 }  // namespace norvask::host
 

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "host/AmiLibrary.h"
+#include "host/BathtubPlot.h"
+#include "host/BerContourPlot.h"
 #include "host/ChannelInput.h"
 #include "host/EngineeringFormat.h"
 #include "host/EyeMetrics.h"
@@ -24,6 +26,8 @@
 #include "host/ModelRun.h"
 #include "host/PulsePlot.h"
 #include "host/SeriesCsv.h"
+#include "host/StatisticalEyeCsv.h"
+#include "host/StatisticalRun.h"
 #include "host/TxiSweep.h"
 
 namespace {
@@ -167,24 +171,54 @@ std::string csvNumber(double value, bool defined) {
   return defined && std::isfinite(value) ? text.str() : "undefined";
 }
 
-void printSweep(const TxiSweep& sweep, EyeRank rank, bool csv) {
-  if (csv) {
-    std::cout << "txi,eye_height_V,eye_opening_ratio,best\n";
-    for (const auto& row : sweep.rows) {
-      std::cout << row.txi << ',' << csvNumber(row.eye.height(), row.eye.defined()) << ','
-                << csvNumber(row.eye.openingRatio(), row.eye.defined()) << ','
-                << (row.txi == sweep.bestTxi ? 1 : 0) << '\n';
-    }
-    std::cout << '\n';
+// The criterion next to "<- best", as the sweep ranked.
+std::string sweepCriterion(const HostOptions& options) {
+  if (options.statistical.rankSweep)
+    return "largest eye height at BER " + plain(options.statistical.targetBer);
+  return rankCriterion(options.rank);
+}
+
+std::string atBerText(const EyeAtBer& at, const std::string& value) {
+  return at.open ? value : "eye closed";
+}
+
+void printSweepCsv(const TxiSweep& sweep) {
+  std::cout << "txi,eye_height_V,eye_opening_ratio,eye_height_at_ber_V,eye_width_at_ber_UI,best\n";
+  for (const auto& row : sweep.rows) {
+    std::cout << row.txi << ',' << csvNumber(row.eye.height(), row.eye.defined()) << ','
+              << csvNumber(row.eye.openingRatio(), row.eye.defined()) << ',' << row.atBer.height
+              << ',' << row.atBer.width << ',' << (row.txi == sweep.bestTxi ? 1 : 0) << '\n';
+  }
+  std::cout << '\n';
+}
+
+std::string padded(std::string text, std::size_t width) {
+  text.resize(std::max(text.size(), width), ' ');
+  return text;
+}
+
+// The last column, padded only when the mark follows it.
+std::string bestMark(const std::string& last, std::size_t width, bool best,
+                     const HostOptions& options) {
+  return best ? padded(last, width) + "  <- best (" + sweepCriterion(options) + ")" : last;
+}
+
+void printSweep(const TxiSweep& sweep, const HostOptions& options) {
+  if (options.csv) {
+    printSweepCsv(sweep);
     return;
   }
-  std::cout << "txi  eye height                eye opening ratio\n";
+  const std::string at = " at BER " + plain(options.statistical.targetBer);
+  const std::size_t berColumn = at.size() + 12;
+  std::cout << "txi  " << padded("eye height", 24) << "  " << padded("eye opening ratio", 22)
+            << "  " << padded("eye height" + at, berColumn) << "  eye width" << at << '\n';
   for (const auto& row : sweep.rows) {
-    std::string height = eyeHeightText(row.eye);
-    height.resize(std::max<std::size_t>(height.size(), 24), ' ');
     std::cout.width(3);
-    std::cout << row.txi << "  " << height << "  " << ratioText(row.eye)
-              << (row.txi == sweep.bestTxi ? "  <- best (" + rankCriterion(rank) + ")" : "")
+    std::cout << row.txi << "  " << padded(eyeHeightText(row.eye), 24) << "  "
+              << padded(ratioText(row.eye), 22) << "  "
+              << padded(atBerText(row.atBer, volts(row.atBer.height)), berColumn) << "  "
+              << bestMark(atBerText(row.atBer, plain(row.atBer.width) + " UI"), at.size() + 9,
+                          row.txi == sweep.bestTxi, options)
               << '\n';
   }
   std::cout << '\n';
@@ -299,6 +333,69 @@ std::ostream& notes(const HostOptions& options) {
   return options.csv ? std::cerr : std::cout;
 }
 
+// The statistical eye next to the worst-case figures: height and width at the
+// target BER, and what the grid and noise settings were.
+void printStatistical(const HostOptions& options, const StatisticalEye& eye, const EyeAtBer& at,
+                      const Summary& summary, const LinkTiming& timing) {
+  const double ber = options.statistical.targetBer;
+  const StatisticalEyeSettings& s = options.statistical.settings;
+  const double offset = eye.PhaseOffset(at.bestPhase) * timing.bitTime();
+  if (options.csv) {
+    std::cout << "quantity,value\ntarget_ber," << ber << "\neye_height_at_ber_V," << at.height
+              << "\neye_width_at_ber_UI," << at.width << "\neye_centre_from_main_cursor_s,"
+              << offset << "\nvoltage_bin_V," << eye.binWidth() << "\nlevel_error_bound_V,"
+              << eye.levelErrorBound() << "\n\n";
+    return;
+  }
+  const std::string target = "BER " + plain(ber);
+  std::cout << "Eye height at " << target << ": "
+            << atBerText(at, volts(at.height) + " at " + seconds(offset) + " from the main cursor")
+            << " (worst case: " << eyeHeightText(summary.linkEye) << ")\n"
+            << "Eye width at " << target << ": "
+            << atBerText(at, plain(at.width) + " UI = " + seconds(at.width * timing.bitTime()))
+            << "\nStatistical eye: "
+            << (s.crosstalkPhase == CrosstalkPhase::kAveraged ? "averaged" : "worst-case")
+            << " crosstalk phase, noise " << volts(s.noiseRms) << " rms, jitter "
+            << plain(s.randomJitterRms) << " UI rms random + " << plain(s.deterministicJitter)
+            << " UI dual-Dirac; voltage bin " << volts(eye.binWidth())
+            << ", any pattern's level within " << volts(eye.levelErrorBound()) << "\n";
+}
+
+bool writeStatisticalOutputs(const HostOptions& options, const LinkTiming& timing,
+                             const StatisticalEye& eye, const EyeAtBer& at, std::string& error) {
+  const std::string& prefix = options.outputPrefix;
+  const std::string ber = plain(options.statistical.targetBer);
+  const std::string rate = bitRate(timing.BitRate);
+  BerContourPlot contours;
+  contours.title = "Statistical eye at " + rate + ": BER, eye at " + ber + " marked";
+  BathtubPlot bathtub;
+  bathtub.title = "Bathtub at " + rate + " at the eye's best threshold";
+  for (auto* plot : {&contours.eye, &bathtub.eye})
+    *plot = &eye;
+  contours.unitInterval = bathtub.unitInterval = timing.bitTime();
+  contours.targetBer = bathtub.targetBer = options.statistical.targetBer;
+  contours.atTarget = bathtub.atTarget = at;
+  const double ui = timing.bitTime();
+  const bool written =
+      writeFile(
+          prefix + "_eye.svg", "eye plot", [&](std::ostream& out) { contours.Write(out); },
+          error) &&
+      writeFile(
+          prefix + "_eye.csv", "eye table",
+          [&](std::ostream& out) { writeStatisticalEyeCsv(out, eye, ui); }, error) &&
+      writeFile(
+          prefix + "_bathtub.svg", "bathtub plot", [&](std::ostream& out) { bathtub.Write(out); },
+          error) &&
+      writeFile(
+          prefix + "_bathtub.csv", "bathtub table",
+          [&](std::ostream& out) { writeBathtubCsv(out, eye, at, ui); }, error);
+  if (!written)
+    return false;
+  for (const char* suffix : {"_eye.svg", "_eye.csv", "_bathtub.svg", "_bathtub.csv"})
+    notes(options) << "      " << fullPath(prefix + suffix) << '\n';
+  return true;
+}
+
 void printChannel(const HostOptions& options, const LinkTiming& timing, const ChannelInfo& info,
                   const std::string& libraryPath) {
   std::ostream& out = notes(options);
@@ -342,14 +439,14 @@ bool sweepIfAsked(const HostOptions& options, const AmiLibrary& library, const C
     return true;
   TxiSweep sweep;
   if (!sweepTxi(library, channels, timing, options.tailTime, options.outputGain, options.rank,
-                sweep, error)) {
+                sweep, error, &options.statistical)) {
     return false;
   }
   if (!channels.aggressors.empty()) {
     notes(options) << "Eye figures with " << channels.aggressors.size()
                    << " aggressor(s), each at its worst:\n";
   }
-  printSweep(sweep, options.rank, options.csv);
+  printSweep(sweep, options);
   if (sweep.bestTxi >= 0)
     txi = sweep.bestTxi;
   return true;
@@ -408,12 +505,19 @@ int runHost(const HostOptions& options, const char* programPath) {
     printSummaryCsv(summary);
   else
     printSummary(summary);
+  StatisticalEye statEye;
+  if (!statisticalEyeOfRun(run, timing, options.statistical, statEye, error))
+    return fail("statistical eye: " + error);
+  const EyeAtBer atBer = statEye.AtBer(options.statistical.targetBer);
+  printStatistical(options, statEye, atBer, summary, timing);
   if (!writeOutputs(options, timing, channels, run, summary.linkEye, txi, error))
     return fail(error);
   const std::string& prefix = options.outputPrefix;
   notes(options) << "\nWrote " << fullPath(prefix + "_impulse.csv") << "\n      "
                  << fullPath(prefix + "_pulse.csv") << "\n      " << fullPath(prefix + "_pulse.svg")
                  << '\n';
+  if (options.statEyeFiles && !writeStatisticalOutputs(options, timing, statEye, atBer, error))
+    return fail(error);
   return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -164,19 +165,24 @@ TEST(HostProgram, SweepOnTheBuiltInChannelWritesTablesAndFiles) {
   EXPECT_NE(help.out.find("bits per second (default 2e9)"), std::string::npos) << help.out;
 
   const std::string prefix = scratch("run");
-  const Outcome run = runHost("--sweep-txi --csv --out " + prefix);
+  const Outcome run = runHost("--sweep-txi --csv --rank-ber --stat-eye --out " + prefix);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   // Standard output holds only the CSV tables: the sweep, then the summary.
   std::istringstream tables(run.out);
   std::string line;
   std::getline(tables, line);
-  EXPECT_EQ(line, "txi,eye_height_V,eye_opening_ratio,best");
+  EXPECT_EQ(line,
+            "txi,eye_height_V,eye_opening_ratio,eye_height_at_ber_V,eye_width_at_ber_UI,best");
   int rows = 0;
-  int best = 0;
-  for (; std::getline(tables, line) && !line.empty(); ++rows)
-    best += line.back() == '1' ? 1 : 0;
+  double bestHeight = 0.0, tallest = 0.0;  // eye heights at 1e-12
+  for (; std::getline(tables, line) && !line.empty(); ++rows) {
+    double txi, height, ratio, heightAtBer;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf", &txi, &height, &ratio, &heightAtBer), 4);
+    tallest = std::max(tallest, heightAtBer);
+    bestHeight += line.back() == '1' ? heightAtBer : 0.0;
+  }
   EXPECT_EQ(rows, 16);
-  EXPECT_EQ(best, 1);
+  EXPECT_EQ(bestHeight, tallest);
   std::getline(tables, line);
   EXPECT_EQ(line, "quantity,channel,channel_plus_model");
   EXPECT_NE(run.err.find("Model message: (none)"), std::string::npos) << run.err;
@@ -185,6 +191,9 @@ TEST(HostProgram, SweepOnTheBuiltInChannelWritesTablesAndFiles) {
       0u);
   EXPECT_EQ(slurp(prefix + "_pulse.csv").rfind("time_s,channel_V,channel_plus_model_V\n", 0), 0u);
   EXPECT_EQ(slurp(prefix + "_pulse.svg").rfind("<?xml", 0), 0u);
+  EXPECT_EQ(slurp(prefix + "_bathtub.csv").rfind("time_s,time_UI,ber\n", 0), 0u);
+  EXPECT_EQ(slurp(prefix + "_eye.csv").rfind("threshold_V,", 0), 0u);
+  EXPECT_EQ(slurp(prefix + "_eye.svg").rfind("<?xml", 0), 0u);
 }
 
 }  // namespace
