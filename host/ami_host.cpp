@@ -507,7 +507,7 @@ int runHost(const HostOptions& options, const char* programPath) {
     printSummary(summary);
   StatisticalEye statEye;
   if (!statisticalEyeOfRun(run, timing, options.statistical, statEye, error))
-    return fail("statistical eye: " + error);
+    return fail(error);
   const EyeAtBer atBer = statEye.AtBer(options.statistical.targetBer);
   printStatistical(options, statEye, atBer, summary, timing);
   if (!writeOutputs(options, timing, channels, run, summary.linkEye, txi, error))
