@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <limits>
 #include <random>
 #include <sstream>
@@ -16,19 +15,15 @@
 namespace norvask {
 namespace {
 
-std::vector<double> negated(std::vector<double> values) {
-  std::transform(values.begin(), values.end(), values.begin(), std::negate<>());
-  return values;
-}
-
-// One analysis with all four level arrays attached.
+// One analysis with all four level arrays attached (the best-case lower one
+// only with `bestCaseLower`).
 struct EyeAnalysis {
   ImpulseToWorstCaseEye eye;
   std::vector<double> wcUpper, wcLower, bcUpper, bcLower;
   std::ostringstream messages;
 
   bool Run(const std::vector<double>& impulse, std::int32_t samplesPerBit, double logicLevel,
-           std::int32_t normalization = 0) {
+           std::int32_t normalization = 0, bool bestCaseLower = true) {
     eye.Impulse = &impulse;
     eye.SamplesPerBit = samplesPerBit;
     eye.LogicLevel = logicLevel;
@@ -36,15 +31,15 @@ struct EyeAnalysis {
     eye.WcUpperLevels = &wcUpper;
     eye.WcLowerLevels = &wcLower;
     eye.BcUpperLevels = &bcUpper;
-    eye.BcLowerLevels = &bcLower;
+    eye.BcLowerLevels = bestCaseLower ? &bcLower : nullptr;
     return eye.Setup(nullptr, messages) && eye.Initialize(messages);
   }
-  // Every output, the levels negated when `negate` (the indices never are).
-  std::vector<double> Outputs(bool negate = false) const {
+  // Every output, the levels times `sign` (the indices never change sign).
+  std::vector<double> Outputs(double sign = 1.0) const {
     std::vector<double> all;
     for (const auto* levels : {&wcUpper, &wcLower, &bcUpper, &bcLower})
-      for (double level : negate ? negated(*levels) : *levels)
-        all.push_back(level);
+      for (double level : *levels)
+        all.push_back(sign * level);
     for (std::int32_t index : {eye.EyeRiseIndex, eye.EyeFallIndex, eye.EyeLeftIndex,
                                eye.EyeRightIndex, eye.EyeCenterIndex, eye.EyeCenterPhase})
       all.push_back(index);
@@ -52,31 +47,9 @@ struct EyeAnalysis {
   }
 };
 
-// Random impulse of 1..maxLength values in [-1, 1) whose largest magnitude is positive.
-std::vector<double> randomImpulse(std::mt19937& rng, std::size_t maxLength) {
-  std::uniform_real_distribution<double> dist(-1.0, 1.0);
-  std::vector<double> impulse(1 + rng() % maxLength);
-  for (double& value : impulse)
-    value = dist(rng);
-  const double peak = *std::max_element(impulse.begin(), impulse.end(), [](double a, double b) {
-    return std::fabs(a) < std::fabs(b);
-  });
-  return peak < 0.0 ? negated(impulse) : impulse;
-}
-
-// Received signal of one bit: the impulse summed over the bit's S samples
-// ending at t, scaled by the logic level.
-std::vector<double> bitResponse(const std::vector<double>& impulse, int s, double logicLevel) {
-  const int n = static_cast<int>(impulse.size());
-  std::vector<double> response(n + s, 0.0);
-  for (int t = 0; t < n + s; ++t)
-    for (int m = std::max(0, t - s + 1); m <= std::min(t, n - 1); ++m)
-      response[t] += impulse[m] * logicLevel;
-  return response;
-}
-
-// Lowest and highest value sampled at `position` (relative to the start of the
-// cursor bit, which is +1) over every +1/-1 pattern of the other bits.
+// Lowest and highest level sampled at `position` of the received signal of one
+// +1 bit (the impulse summed over the bit's S samples, times the logic level)
+// over every +1/-1 pattern of the other bits.
 std::pair<double, double> bruteForceLevels(const std::vector<double>& response, int s,
                                            int position) {
   const int length = static_cast<int>(response.size());
@@ -114,18 +87,34 @@ TEST(ImpulseToWorstCaseEye, UnitImpulseWithAndWithoutNormalization) {
   }
 }
 
-TEST(ImpulseToWorstCaseEye, LevelsEqualBruteForceOverBitPatterns) {
+TEST(ImpulseToWorstCaseEye, LevelsEqualBruteForceAndANegativePeakGivesTheNegatedLevels) {
   std::mt19937 rng(20261206);
-  std::uniform_real_distribution<double> level(0.1, 2.0);
-  for (int trial = 0; trial < 600; ++trial) {
-    const std::vector<double> impulse = randomImpulse(rng, 6);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0), level(0.1, 2.0);
+  for (int trial = 0; trial < 400; ++trial) {
+    // 1..6 values whose largest magnitude is positive, and their negation.
+    std::vector<double> impulse(1 + rng() % 6), negative;
+    for (double& value : impulse)
+      value = dist(rng);
+    const double peak = *std::max_element(impulse.begin(), impulse.end(), [](double a, double b) {
+      return std::fabs(a) < std::fabs(b);
+    });
+    for (double& value : impulse) {
+      value = peak < 0.0 ? -value : value;
+      negative.push_back(-value);
+    }
     const int s = 1 + static_cast<int>(rng() % 4);
     const double logicLevel = level(rng);
-    EyeAnalysis analysis;
-    ASSERT_TRUE(analysis.Run(impulse, s, logicLevel));
+    EyeAnalysis analysis, inverted;
+    ASSERT_TRUE(analysis.Run(impulse, s, logicLevel) && inverted.Run(negative, s, logicLevel));
+    EXPECT_TRUE(analysis.eye.ImpulseInverted == 0 && inverted.eye.ImpulseInverted == 1);
+    EXPECT_EQ(inverted.Outputs(), analysis.Outputs(-1.0)) << "trial " << trial;
     // The window starts S - 1 samples before the cursor (the first peak of the bit
     // response) and follows the eye centre when that lies within half a bit.
-    const std::vector<double> response = bitResponse(impulse, s, logicLevel);
+    std::vector<double> response(impulse.size() + s, 0.0);
+    for (std::size_t t = 0; t < response.size(); ++t)
+      for (std::size_t m = t < static_cast<std::size_t>(s) ? 0 : t - s + 1;
+           m <= t && m < impulse.size(); ++m)
+        response[t] += impulse[m] * logicLevel;
     const int cursor = std::max_element(response.begin(), response.end()) - response.begin();
     const int offset = analysis.eye.EyeCenterOffset;
     const bool moved = offset != 0 && offset >= -(s / 2) && offset < s / 2;
@@ -140,55 +129,25 @@ TEST(ImpulseToWorstCaseEye, LevelsEqualBruteForceOverBitPatterns) {
       ASSERT_EQ(analysis.bcLower[i], -analysis.bcUpper[i]);
     }
   }
-}
-
-TEST(ImpulseToWorstCaseEye, NegativePeakGivesExactlyTheNegatedLevelsOfItsNegation) {
-  std::mt19937 rng(7);
-  for (int trial = 0; trial < 300; ++trial) {
-    const std::vector<double> impulse = randomImpulse(rng, 12);
-    const int s = 1 + static_cast<int>(rng() % 6);
-    EyeAnalysis positive, negative;
-    ASSERT_TRUE(positive.Run(impulse, s, 0.5, trial % 2));
-    ASSERT_TRUE(negative.Run(negated(impulse), s, 0.5, trial % 2));
-    EXPECT_EQ(positive.eye.ImpulseInverted, 0);
-    EXPECT_EQ(negative.eye.ImpulseInverted, 1);
-    EXPECT_EQ(negative.Outputs(), positive.Outputs(true)) << "trial " << trial;
-  }
   // Equal magnitudes of opposite sign: the first value decides.
   EyeAnalysis tie;
   ASSERT_TRUE(tie.Run({-1.0, 1.0}, 2, 0.5));
   EXPECT_EQ(tie.eye.ImpulseInverted, 1);
-
   // A lone best-case array is not filled, but it is negated like the others.
-  const std::vector<double> impulse{-1.0};
-  std::vector<double> wcUpper, wcLower, bcUpper{1.0, 2.0};
-  ImpulseToWorstCaseEye eye;
-  eye.Impulse = &impulse;
-  eye.SamplesPerBit = 1;
-  eye.WcUpperLevels = &wcUpper;
-  eye.WcLowerLevels = &wcLower;
-  eye.BcUpperLevels = &bcUpper;
-  std::ostringstream messages;
-  ASSERT_TRUE(eye.Setup(nullptr, messages) && eye.Initialize(messages));
-  EXPECT_EQ(bcUpper, (std::vector<double>{-1.0, -2.0}));
+  EyeAnalysis lone;
+  lone.bcUpper = {1.0, 2.0};
+  ASSERT_TRUE(lone.Run({-1.0}, 1, 0.5, 0, false));
+  EXPECT_EQ(lone.bcUpper, (std::vector<double>{-1.0, -2.0}));
 }
 
 TEST(ImpulseToWorstCaseEye, SetupAndInitializeReportEveryInvalidSetting) {
-  const std::string notSetUp =
-      "ImpulseToWorstCaseEye must be set up with valid settings before Initialize.\n";
-  const std::string noImpulse = "There must be at least one Impulse array value.\n";
-  auto expectRefused = [](std::vector<double> impulse, std::int32_t samplesPerBit,
-                          double logicLevel, std::int32_t normalization, std::string expected) {
-    EyeAnalysis analysis;
-    EXPECT_FALSE(analysis.Run(impulse, samplesPerBit, logicLevel, normalization));
-    EXPECT_FALSE(analysis.eye.Initialize(analysis.messages));
-    EXPECT_EQ(analysis.messages.str(), expected);
-  };
-  expectRefused({1.0}, 0, 0.0, 2,
-                "SamplesPerBit must be an integer >= 1.\nLogicLevel must be > 0.\n"
-                "Normalization must be either 0 or 1.\n" +
-                    notSetUp);
-  expectRefused({}, 4, 0.5, 0, noImpulse + noImpulse);
+  EyeAnalysis bad;
+  EXPECT_FALSE(bad.Run({1.0}, 0, 0.0, 2));
+  EXPECT_FALSE(bad.eye.Initialize(bad.messages));
+  EXPECT_EQ(bad.messages.str(),
+            "SamplesPerBit must be an integer >= 1.\nLogicLevel must be > 0.\n"
+            "Normalization must be either 0 or 1.\n"
+            "ImpulseToWorstCaseEye must be set up with valid settings before Initialize.\n");
   // Without its worst-case arrays (or its impulse) the block refuses instead of writing nowhere.
   ImpulseToWorstCaseEye eye;
   std::ostringstream messages;
@@ -198,7 +157,9 @@ TEST(ImpulseToWorstCaseEye, SetupAndInitializeReportEveryInvalidSetting) {
   eye.WcLowerLevels = &lower;
   EXPECT_TRUE(eye.Setup(nullptr, messages));
   EXPECT_FALSE(eye.Initialize(messages));
-  EXPECT_EQ(messages.str(), "WcUpperLevels and WcLowerLevels must both be given.\n" + noImpulse);
+  EXPECT_EQ(messages.str(),
+            "WcUpperLevels and WcLowerLevels must both be given.\n"
+            "There must be at least one Impulse array value.\n");
 }
 
 }  // namespace
