@@ -10,20 +10,6 @@
 namespace norvask {
 namespace {
 
-// Four steps sampled on the equalizer's grid (4 samples per bit of 2^-40 s, so
-// every time and level is exact); their taps are their differences: B {0, 1},
-// E {0, .75, .25}, C {0, .5, .5}, D {0, 1.25, -.25}.
-StepRespList searchList() {
-  StepRespList list(5);
-  for (int i = 0; i < 8; ++i)
-    list[0].push_back(std::ldexp(i, -40));
-  list[1] = {0, 1, 1, 1, 1, 1, 1, 1};
-  list[2] = {0, .75, 1, 1, 1, 1, 1, 1};
-  list[3] = {0, .5, 1, 1, 1, 1, 1, 1};
-  list[4] = {0, 1.25, 1, 1, 1, 1, 1, 1};
-  return list;
-}
-
 // A channel whose samples times the sample interval 2^-40 s are `samples`.
 // The eyes were worked out once with a short script that convolved each tap set
 // with the channel, formed the one-bit pulse (LogicLevel 0.5) and took the
@@ -47,6 +33,8 @@ const std::string kGainReport =
 class EqualizerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    for (int i = 0; i < 5; ++i)
+      list[0].push_back(std::ldexp(i, -40));
     block.BitRate = std::ldexp(1.0, 38);
     block.SamplesPerBit = 4;
     block.NumStepResp = 4;
@@ -59,7 +47,10 @@ class EqualizerTest : public ::testing::Test {
     return block.Setup(nullptr, messages) && block.Initialize(messages);
   }
 
-  StepRespList list = searchList();
+  // Four steps on the block's grid (4 samples per bit of 2^-40 s, so every time and level
+  // is exact); their taps are their differences: B {0, 1}, E {0, .75, .25}, C {0, .5, .5},
+  // D {0, 1.25, -.25}.
+  StepRespList list{{}, {0, 1, 1, 1, 1}, {0, .75, 1, 1, 1}, {0, .5, 1, 1, 1}, {0, 1.25, 1, 1, 1}};
   FIRwStepRespList block;
   std::ostringstream messages;
   const std::vector<double> unit{1.0}, lossy = channelOf({1, .5, .25});
