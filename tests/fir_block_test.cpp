@@ -36,13 +36,12 @@ bool sameBits(const Samples& a, const Samples& b) {
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
-// Feeds each column to one filter sample by sample and to another through
-// RunBlock, with one Run step on both after each column, and checks that both
-// give the same bits and ports throughout: the later columns show that
-// RunBlock left the same state behind. Returns the block-fed filter.
-FIR expectBlockMatchesRun(const Samples& taps, double initialValue,
-                          const std::vector<Samples>& columns, const std::string& label,
-                          std::int32_t enableFFT = 0) {
+// Feeds each column to one filter by Run and to another by RunBlock, then one
+// Run step to both, expecting the same bits and ports throughout (so RunBlock
+// left the same state behind).
+void expectBlockMatchesRun(const Samples& taps, double initialValue,
+                           const std::vector<Samples>& columns, const std::string& label,
+                           std::int32_t enableFFT = 0) {
   FIR stepped, blocked;
   std::ostringstream messages;
   for (FIR* fir : {&stepped, &blocked}) {
@@ -68,31 +67,25 @@ FIR expectBlockMatchesRun(const Samples& taps, double initialValue,
     }
     EXPECT_TRUE(sameBits({stepped.Out}, {blocked.Out})) << label << ", step";
   }
-  return blocked;
 }
 
 TEST(FirBlockTest, MatchesRunBitForBitOverLengthsNonFiniteValuesAndModes) {
   std::mt19937_64 rng(9);
   std::vector<Samples> tapSets;
-  for (std::size_t tapCount : {1u, 2u, 7u, 64u, 513u, 2006u})
+  for (std::size_t tapCount : {1u, 2u, 7u, 64u, 100u, 300u, 513u, 2006u})
     tapSets.push_back(randomSamples(tapCount, rng));
-  // Trailing zeros shorten the filter; a lone first tap keeps the full length;
-  // an infinite last tap must not meet the zero history near the start.
-  tapSets.push_back(randomSamples(100, rng));
-  std::fill(tapSets.back().begin() + 40, tapSets.back().end(), 0.0);
-  tapSets.push_back(Samples(50, 0.0));
-  tapSets.back()[0] = 2.0;
-  tapSets.push_back(randomSamples(300, rng));
-  tapSets.back().back() = kInf;
-  tapSets.back()[5] = kNaN;
+  // Trailing zeros shorten the filter; an infinite last tap must not meet the
+  // zero history near the start.
+  std::fill(tapSets[4].begin() + 40, tapSets[4].end(), 0.0);
+  tapSets[5].back() = kInf;
+  tapSets[5][5] = kNaN;
   for (const Samples& taps : tapSets) {
     const std::size_t k = taps.size();
     for (std::size_t rows : {std::size_t{1}, k - 1, k, k + 1, std::size_t{1023}, std::size_t{2049},
                              std::size_t{4100}}) {
       for (double initialValue : {0.0, -0.0, 0.7}) {
-        expectBlockMatchesRun(
-            taps, initialValue, {randomSamples(rows, rng), randomSamples(k, rng)},
-            "taps " + std::to_string(k) + ", InitialValue " + std::to_string(initialValue));
+        expectBlockMatchesRun(taps, initialValue, {randomSamples(rows, rng), randomSamples(k, rng)},
+                              "taps " + std::to_string(k));
       }
     }
   }
@@ -100,27 +93,16 @@ TEST(FirBlockTest, MatchesRunBitForBitOverLengthsNonFiniteValuesAndModes) {
   column[0] = column[2500] = kNaN;
   column[17] = kInf;
   column[1000] = -kInf;
-  FIR original = expectBlockMatchesRun(tapSets[4], 0.0, {column}, "non-finite inputs");
+  expectBlockMatchesRun(tapSets[6], 0.0, {column}, "non-finite inputs");
   expectBlockMatchesRun(tapSets[3], kNaN, {column}, "NaN InitialValue");
-  // A copy carries on from the same state with scratch of its own.
-  FIR copy = original;
-  Samples viaCopy = randomSamples(3000, rng), viaOriginal = viaCopy;
-  std::ostringstream messages;
-  copy.RunBlock(viaCopy.data(), 3000, messages);
-  original.RunBlock(viaOriginal.data(), 3000, messages);
-  EXPECT_TRUE(sameBits(viaOriginal, viaCopy));
   // The sign of a zero sum depends on every term being added in order from +0.0.
   expectBlockMatchesRun(Samples(40, -0.5), 0.0, {Samples(100, 0.0)}, "signed zeros");
-  // The FFT path keeps stepping Run; without a Setup every output is 0, as from Run.
+  // The FFT path keeps stepping Run.
   expectBlockMatchesRun(tapSets[2], 0.0, {randomSamples(300, rng)}, "FFT", 1);
-  FIR idle;
-  Samples zeros = {1.0, 2.0};
-  idle.RunBlock(zeros.data(), 2, messages);
-  EXPECT_EQ(zeros, (Samples{0.0, 0.0}));
 }
 
-// Every instruction set this processor offers, against the plain sum, with
-// and without the start region where each output sums one term more.
+// Every instruction set this processor offers against the plain sum, in and
+// past the start region where each output sums one term more.
 TEST(FirKernelTest, EverySupportedSetMatchesThePlainSum) {
   std::mt19937_64 rng(11);
   for (auto set : {FirKernel::InstructionSet::kScalar, FirKernel::InstructionSet::kAvx2,
