@@ -3,20 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace norvask {
 namespace {
 
-// One analysis with all four level arrays attached (the best-case lower one
-// only with `bestCaseLower`).
+// One analysis with all level arrays attached (best-case lower: if `bestCaseLower`).
 struct EyeAnalysis {
   ImpulseToWorstCaseEye eye;
   std::vector<double> wcUpper, wcLower, bcUpper, bcLower;
@@ -47,32 +44,9 @@ struct EyeAnalysis {
   }
 };
 
-// Lowest and highest level sampled at `position` of the received signal of one
-// +1 bit (the impulse summed over the bit's S samples, times the logic level)
-// over every +1/-1 pattern of the other bits.
-std::pair<double, double> bruteForceLevels(const std::vector<double>& response, int s,
-                                           int position) {
-  const int length = static_cast<int>(response.size());
-  std::vector<double> cursor, others;
-  for (int bit = -length; bit <= length; ++bit) {
-    const int offset = position - bit * s;
-    if (offset >= 0 && offset < length)
-      (bit == 0 ? cursor : others).push_back(response[offset]);
-  }
-  double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
-  for (std::uint32_t pattern = 0; pattern < (1u << others.size()); ++pattern) {
-    double value = cursor.empty() ? 0.0 : cursor[0];
-    for (std::size_t k = 0; k < others.size(); ++k)
-      value += ((pattern >> k) & 1u) ? others[k] : -others[k];
-    lowest = std::min(lowest, value);
-    highest = std::max(highest, value);
-  }
-  return {lowest, highest};
-}
-
-TEST(ImpulseToWorstCaseEye, UnitImpulseWithAndWithoutNormalization) {
-  // The first window [-.5 -.5 -.5 .5 .5 .5 .5 -.5] is open from 3 to 6, so it
-  // moves one sample right onto the centre. Normalization divides by the best case 0.5.
+TEST(ImpulseToWorstCaseEye, UnitImpulseAndEveryInvalidSetting) {
+  // The first window [-.5 -.5 -.5 .5 .5 .5 .5 -.5] is open from 3 to 6, so it moves one
+  // sample right onto the centre. Normalization divides by the best case 0.5.
   for (std::int32_t normalization : {0, 1}) {
     EyeAnalysis analysis;
     ASSERT_TRUE(analysis.Run({1.0}, 4, 0.5, normalization));
@@ -85,62 +59,6 @@ TEST(ImpulseToWorstCaseEye, UnitImpulseWithAndWithoutNormalization) {
     EXPECT_EQ(analysis.eye.EyeCenterOffset, 1);
     EXPECT_EQ(analysis.messages.str(), "");
   }
-}
-
-TEST(ImpulseToWorstCaseEye, LevelsEqualBruteForceAndANegativePeakGivesTheNegatedLevels) {
-  std::mt19937 rng(20261206);
-  std::uniform_real_distribution<double> dist(-1.0, 1.0), level(0.1, 2.0);
-  for (int trial = 0; trial < 400; ++trial) {
-    // 1..6 values whose largest magnitude is positive, and their negation.
-    std::vector<double> impulse(1 + rng() % 6), negative;
-    for (double& value : impulse)
-      value = dist(rng);
-    const double peak = *std::max_element(impulse.begin(), impulse.end(), [](double a, double b) {
-      return std::fabs(a) < std::fabs(b);
-    });
-    for (double& value : impulse) {
-      value = peak < 0.0 ? -value : value;
-      negative.push_back(-value);
-    }
-    const int s = 1 + static_cast<int>(rng() % 4);
-    const double logicLevel = level(rng);
-    EyeAnalysis analysis, inverted;
-    ASSERT_TRUE(analysis.Run(impulse, s, logicLevel) && inverted.Run(negative, s, logicLevel));
-    EXPECT_TRUE(analysis.eye.ImpulseInverted == 0 && inverted.eye.ImpulseInverted == 1);
-    EXPECT_EQ(inverted.Outputs(), analysis.Outputs(-1.0)) << "trial " << trial;
-    // The window starts S - 1 samples before the cursor (the first peak of the bit
-    // response) and follows the eye centre when that lies within half a bit.
-    std::vector<double> response(impulse.size() + s, 0.0);
-    for (std::size_t t = 0; t < response.size(); ++t)
-      for (std::size_t m = t < static_cast<std::size_t>(s) ? 0 : t - s + 1;
-           m <= t && m < impulse.size(); ++m)
-        response[t] += impulse[m] * logicLevel;
-    const int cursor = std::max_element(response.begin(), response.end()) - response.begin();
-    const int offset = analysis.eye.EyeCenterOffset;
-    const bool moved = offset != 0 && offset >= -(s / 2) && offset < s / 2;
-    const int start = cursor - s + 1 + (moved ? offset : 0);
-    ASSERT_EQ(analysis.wcUpper.size(), 2u * s);
-    for (int i = 2 * s - 1; i >= 0; --i) {
-      const auto [lowest, highest] = bruteForceLevels(response, s, start + i);
-      SCOPED_TRACE("trial " + std::to_string(trial) + " index " + std::to_string(i));
-      ASSERT_NEAR(analysis.wcUpper[i], lowest, 1e-12);
-      ASSERT_NEAR(analysis.bcUpper[i], highest, 1e-12);
-      ASSERT_EQ(analysis.wcLower[i], -analysis.wcUpper[i]);
-      ASSERT_EQ(analysis.bcLower[i], -analysis.bcUpper[i]);
-    }
-  }
-  // Equal magnitudes of opposite sign: the first value decides.
-  EyeAnalysis tie;
-  ASSERT_TRUE(tie.Run({-1.0, 1.0}, 2, 0.5));
-  EXPECT_EQ(tie.eye.ImpulseInverted, 1);
-  // A lone best-case array is not filled, but it is negated like the others.
-  EyeAnalysis lone;
-  lone.bcUpper = {1.0, 2.0};
-  ASSERT_TRUE(lone.Run({-1.0}, 1, 0.5, 0, false));
-  EXPECT_EQ(lone.bcUpper, (std::vector<double>{-1.0, -2.0}));
-}
-
-TEST(ImpulseToWorstCaseEye, SetupAndInitializeReportEveryInvalidSetting) {
   EyeAnalysis bad;
   EXPECT_FALSE(bad.Run({1.0}, 0, 0.0, 2));
   EXPECT_FALSE(bad.eye.Initialize(bad.messages));
@@ -160,6 +78,67 @@ TEST(ImpulseToWorstCaseEye, SetupAndInitializeReportEveryInvalidSetting) {
   EXPECT_EQ(messages.str(),
             "WcUpperLevels and WcLowerLevels must both be given.\n"
             "There must be at least one Impulse array value.\n");
+}
+
+TEST(ImpulseToWorstCaseEye, LevelsEqualBruteForceAndANegativePeakGivesTheNegatedLevels) {
+  std::mt19937 rng(20261206);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0), level(0.1, 2.0);
+  for (int trial = 0; trial < 400; ++trial) {
+    // 1..6 values whose largest magnitude is positive, and their negation.
+    std::vector<double> impulse(1 + rng() % 6), negative;
+    for (double& value : impulse)
+      value = dist(rng);
+    impulse[rng() % impulse.size()] = 1.0;
+    for (double value : impulse)
+      negative.push_back(-value);
+    const int s = 1 + static_cast<int>(rng() % 4), length = static_cast<int>(impulse.size()) + s;
+    const double logicLevel = level(rng);
+    EyeAnalysis analysis, inverted;
+    ASSERT_TRUE(analysis.Run(impulse, s, logicLevel) && inverted.Run(negative, s, logicLevel));
+    EXPECT_TRUE(analysis.eye.ImpulseInverted == 0 && inverted.eye.ImpulseInverted == 1);
+    EXPECT_EQ(inverted.Outputs(), analysis.Outputs(-1.0)) << "trial " << trial;
+    // The signal of one +1 bit: the impulse summed over the bit's S samples. The
+    // window starts S - 1 samples before the cursor (its first peak) and follows
+    // the eye centre when that lies within half a bit.
+    std::vector<double> response(length, 0.0);
+    for (int t = 0; t < length; ++t)
+      for (int m = std::max(0, t - s + 1); m <= t && m < length - s; ++m)
+        response[t] += impulse[m] * logicLevel;
+    const int cursor = std::max_element(response.begin(), response.end()) - response.begin();
+    const int offset = analysis.eye.EyeCenterOffset;
+    const bool moved = offset != 0 && offset >= -(s / 2) && offset < s / 2;
+    ASSERT_EQ(analysis.wcUpper.size(), 2u * s);
+    for (int i = 0; i < 2 * s; ++i) {
+      // The levels at the i-th window position over every +1/-1 pattern of the other bits.
+      const int position = cursor - s + 1 + (moved ? offset : 0) + i;
+      std::vector<double> others;
+      for (int bit = -length; bit <= length; ++bit) {
+        const int at = position - bit * s;
+        if (bit != 0 && at >= 0 && at < length)
+          others.push_back(response[at]);
+      }
+      double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
+      for (std::uint32_t pattern = 0; pattern < (1u << others.size()); ++pattern) {
+        double value = position >= 0 && position < length ? response[position] : 0.0;
+        for (std::size_t k = 0; k < others.size(); ++k)
+          value += ((pattern >> k) & 1u) ? others[k] : -others[k];
+        lowest = std::min(lowest, value);
+        highest = std::max(highest, value);
+      }
+      SCOPED_TRACE("trial " + std::to_string(trial) + " index " + std::to_string(i));
+      ASSERT_NEAR(analysis.wcUpper[i], lowest, 1e-12);
+      ASSERT_NEAR(analysis.bcUpper[i], highest, 1e-12);
+      ASSERT_EQ(analysis.wcLower[i], -analysis.wcUpper[i]);
+      ASSERT_EQ(analysis.bcLower[i], -analysis.bcUpper[i]);
+    }
+  }
+  // Equal magnitudes of opposite sign: the first value decides. A lone
+  // best-case array is not filled, but it is negated like the others.
+  EyeAnalysis tie;
+  tie.bcUpper = {1.0, 2.0};
+  ASSERT_TRUE(tie.Run({-1.0, 1.0}, 1, 0.5, 0, false));
+  EXPECT_EQ(tie.eye.ImpulseInverted, 1);
+  EXPECT_EQ(tie.bcUpper, (std::vector<double>{-1.0, -2.0}));
 }
 
 }  // namespace
