@@ -28,7 +28,6 @@ struct Rig {
     block.SharedTimeAxis = shared ? 1 : 0;
   }
   bool Run() { return block.Setup(nullptr, messages) && block.Initialize(messages); }
-  double Sum() const { return std::accumulate(block.yDataOut.begin(), block.yDataOut.end(), 0.0); }
 };
 
 TEST(InterpolateStepRespDataSetup, ReportsEverySettingFaultThenTheListFault) {
@@ -79,7 +78,7 @@ TEST(InterpolateStepRespDataSetup, RefusesListsTheLayoutCannotRead) {
   }
 }
 
-TEST(InterpolateStepRespDataImpulse, ModelsListGivesFullLengthImpulsesInBothLayouts) {
+TEST(InterpolateStepRespDataImpulse, ModelsListGivesFullLengthImpulsesAddingUpToTheFinalValues) {
   // As the model lays it out: vector 0 the time axis, then one vector per column.
   StepRespList list(kStepResponseColumns, std::vector<double>(kStepResponseRows));
   for (int i = 0; i < kStepResponseRows * kStepResponseColumns; ++i)
@@ -87,30 +86,14 @@ TEST(InterpolateStepRespDataImpulse, ModelsListGivesFullLengthImpulsesInBothLayo
   // Every response: 2239 ps on the default grid of 1 / (28 Gb/s * 32) = 1.116 ps
   // gives 2006 taps, adding up to the final value (the steps start at 0).
   Rig model(list, kNumStepResponses);
-  std::vector<double> third;
   for (int index = 1; index <= kNumStepResponses; ++index) {
     model.block.StepRespIndex = index;
     ASSERT_TRUE(model.Run()) << model.messages.str();
     ASSERT_EQ(model.block.yDataOut.size(), 2006u) << "response " << index;
     EXPECT_EQ(model.block.yDataOut[0], 0.0);
-    EXPECT_NEAR(model.Sum(), list[index].back(), 1e-12) << "response " << index;
-    if (index == 3)
-      third = model.block.yDataOut;
+    const std::vector<double>& taps = model.block.yDataOut;
+    EXPECT_NEAR(std::accumulate(taps.begin(), taps.end(), 0.0), list[index].back(), 1e-12);
   }
-  // Response 3 as the second of two pairs, its time axis padded with zeros beside
-  // junk values that must not be read, gives the same impulse.
-  StepRespList pairs;
-  for (int r : {1, 3}) {
-    pairs.push_back(list[0]);
-    pairs.back().insert(pairs.back().end(), {0.0, 0.0});
-    pairs.push_back(list[r]);
-    pairs.back().insert(pairs.back().end(), {7.0, 7.0});
-  }
-  Rig pairRig(pairs, 2, false);
-  pairRig.block.StepRespIndex = 2;
-  ASSERT_TRUE(pairRig.Run());
-  EXPECT_EQ(pairRig.block.usablePointCount(), 2240u);
-  EXPECT_EQ(pairRig.block.yDataOut, third);
 }
 
 TEST(InterpolateStepRespDataBypass, HandsOutTheRawRowsThenRepeatsTheLastUsableOne) {
