@@ -66,18 +66,9 @@ TEST(ImpulseToWorstCaseEye, UnitImpulseAndEveryInvalidSetting) {
             "SamplesPerBit must be an integer >= 1.\nLogicLevel must be > 0.\n"
             "Normalization must be either 0 or 1.\n"
             "ImpulseToWorstCaseEye must be set up with valid settings before Initialize.\n");
-  // Without its worst-case arrays (or its impulse) the block refuses instead of writing nowhere.
-  ImpulseToWorstCaseEye eye;
-  std::ostringstream messages;
-  EXPECT_FALSE(eye.Setup(nullptr, messages));
-  std::vector<double> upper, lower;
-  eye.WcUpperLevels = &upper;
-  eye.WcLowerLevels = &lower;
-  EXPECT_TRUE(eye.Setup(nullptr, messages));
-  EXPECT_FALSE(eye.Initialize(messages));
-  EXPECT_EQ(messages.str(),
-            "WcUpperLevels and WcLowerLevels must both be given.\n"
-            "There must be at least one Impulse array value.\n");
+  EyeAnalysis empty;
+  EXPECT_FALSE(empty.Run({}, 4, 0.5));
+  EXPECT_EQ(empty.messages.str(), "There must be at least one Impulse array value.\n");
 }
 
 TEST(ImpulseToWorstCaseEye, LevelsEqualBruteForceAndANegativePeakGivesTheNegatedLevels) {
