@@ -84,15 +84,6 @@ TEST(InterpolateDataSetup, ReportsEveryFaultInOrder) {
             "InterpolationType must be an integer in the range [0,2].\n"
             "ScaleByOneOverXStep must be an integer in the range [0,1].\n"
             "ScaleForFinalValue must be an integer in the range [0,1].\n");
-  // A bad StepData stops before the order check; explicit abscissae must be given.
-  Rig step({0, 1, 1, 2}, {0, 1, 2}, {}, 0, 2);
-  step.engine.x_DataOption = 1;
-  step.engine.DifferentiateData = 3;
-  EXPECT_EQ(step.Refusal(),
-            "yData array size must be >= 4.\nxData array and yData array must have the same "
-            "size.\nx_Data array size must be > 0.\n"
-            "DifferentiateData must be an integer in the range [0,1].\n"
-            "StepData must be an integer in the range [0,1].\n");
   // An order fault names the first pair, without a line feed.
   Rig order({0, 2.5e-12, 1e-12, 3e-12}, {0, 1, 2, 3}, {0.5e-12});
   EXPECT_EQ(order.Refusal(),
