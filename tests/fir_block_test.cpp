@@ -20,8 +20,7 @@ using Samples = std::vector<double>;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Mixed magnitudes and signs, so that any change of summation order or of
-// rounding (a fused multiply-add) shows in the last bits.
+// Mixed magnitudes and signs: any change of summation order or rounding shows.
 Samples randomSamples(std::size_t n, std::mt19937_64& rng) {
   std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
   std::uniform_int_distribution<int> exponent(-30, 30);
@@ -36,9 +35,8 @@ bool sameBits(const Samples& a, const Samples& b) {
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
-// Feeds each column to one filter by Run and to another by RunBlock, then one
-// Run step to both, expecting the same bits and ports throughout (so RunBlock
-// left the same state behind).
+// Feeds each column to one filter by Run and to another by RunBlock, then one Run step
+// to both, expecting the same bits and ports throughout: RunBlock left the same state.
 void expectBlockMatchesRun(const Samples& taps, double initialValue,
                            const std::vector<Samples>& columns, const std::string& label,
                            std::int32_t enableFFT = 0) {
@@ -74,8 +72,7 @@ TEST(FirBlockTest, MatchesRunBitForBitOverLengthsNonFiniteValuesAndModes) {
   std::vector<Samples> tapSets;
   for (std::size_t tapCount : {1u, 2u, 7u, 64u, 100u, 300u, 513u, 2006u})
     tapSets.push_back(randomSamples(tapCount, rng));
-  // Trailing zeros shorten the filter; an infinite last tap must not meet the
-  // zero history near the start.
+  // Trailing zeros shorten the filter; an infinite last tap must not meet the zero history.
   std::fill(tapSets[4].begin() + 40, tapSets[4].end(), 0.0);
   tapSets[5].back() = kInf;
   tapSets[5][5] = kNaN;
@@ -101,8 +98,7 @@ TEST(FirBlockTest, MatchesRunBitForBitOverLengthsNonFiniteValuesAndModes) {
   expectBlockMatchesRun(tapSets[2], 0.0, {randomSamples(300, rng)}, "FFT", 1);
 }
 
-// Every instruction set this processor offers against the plain sum, in and
-// past the start region where each output sums one term more.
+// Every instruction set offered here against the plain sum, in and past the start region.
 TEST(FirKernelTest, EverySupportedSetMatchesThePlainSum) {
   std::mt19937_64 rng(11);
   for (auto set : {FirKernel::InstructionSet::kScalar, FirKernel::InstructionSet::kAvx2,

@@ -11,12 +11,11 @@ namespace norvask {
 namespace {
 
 // A channel whose samples times the sample interval 2^-40 s are `samples`. The
-// eyes below were worked out once by a short script: each tap set convolved
-// with the channel, the one-bit pulse (LogicLevel 0.5), and the lowest and
-// highest level over every +1/-1 pattern of the other bits at the worst-case
-// eye's centre. With {1, .5, .25} the (best, worst) levels are B (.875, .625),
-// E (.875, .8125), C and D (.875, .75); ten samples of .5 close every eye at
-// (2.5, -.5), D's at (2.5, -.375); {1} leaves every eye at (.5, .5).
+// eyes below were worked out once by a short script (taps convolved with the
+// channel, one-bit pulse at LogicLevel 0.5, lowest and highest level over every
+// +1/-1 pattern of the other bits at the worst-case eye's centre): with
+// {1, .5, .25} the (best, worst) levels are B (.875, .625), E (.875, .8125), C
+// and D (.875, .75); ten samples of .5 close all at (2.5, -.5), D at (2.5, -.375).
 std::vector<double> channelOf(std::vector<double> samples) {
   for (double& value : samples)
     value = std::ldexp(value, 40);
@@ -113,7 +112,7 @@ TEST_F(EqualizerTest, SearchPicksTheBestEyeTiesKeepTheLowerIndexAndAClosedEyeIsS
   EXPECT_DOUBLE_EQ(block.bestEyeRatio(), .8125 / .875);
   EXPECT_EQ(block.taps(), (std::vector<double>{0, .75, .25}));
   EXPECT_EQ(block.impulseLength(), 3);
-  ASSERT_TRUE(SetUpAndInitialize(unit));
+  ASSERT_TRUE(SetUpAndInitialize(unit));  // every eye is (.5, .5): the first of the tie stays
   EXPECT_EQ(messages.str(), kSearchReport + "1 with eye opening ratio = 1\n");
   const std::vector<double> slow = channelOf(std::vector<double>(10, .5));
   ASSERT_TRUE(SetUpAndInitialize(slow));

@@ -9,9 +9,8 @@ namespace norvask {
 namespace {
 
 TEST(ImpulseOperations, EyeCentreComesFromTheLastCrossingsOrTheFirstMaximum) {
-  // {window, centre, level}: the unit impulse at 4 samples per bit (rise 2, fall 5); an open
-  // region that wraps, (8 + 1 + 5) / 2; the last of several crossings; 0 counts as closed; no
-  // crossing pair takes the first maximum from index 1 on.
+  // {window, centre, level}: the unit impulse at S = 4 (rise 2, fall 5); a region that wraps,
+  // (8 + 1 + 5) / 2; the last crossings count; 0 is closed; no pair: first maximum from 1 on.
   const std::tuple<std::vector<double>, int, double> cases[] = {
       {{-0.5, -0.5, 0.5, 0.5, 0.5, 0.5, -0.5, -0.5}, 3, 0.5},
       {{1, 1, -1, -1, -1, 1, 1, 2}, 7, 2},
