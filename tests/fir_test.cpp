@@ -89,6 +89,19 @@ TEST(FIRTest, DirectFormIsTheConvolutionAndTheFFTPathTheSameDelayedByOneBlock) {
   std::ostringstream messages;
   expectClose(filterSamples({0, 0, 1, 2, 3}, {0, 0, 0, 0}, messages, 1, 0.7), {0, 0, 0.7, 2.1},
               1e-15);
+
+  // Asked to, the FFT path reports every tenth block: blocks of 2 run at samples 2, 4, ...
+  const Samples taps{1.0, 0.5};
+  FIR fir;
+  fir.Taps = &taps;
+  fir.EnableFFT = fir.ReportFFTProcessCount = fir.SuppressFFTSizeReport = 1;
+  std::ostringstream report;
+  ASSERT_TRUE(fir.Setup(nullptr, report) && fir.Initialize(report));
+  for (int i = 0; i < 41; ++i)
+    fir.Run(report);
+  EXPECT_EQ(report.str(),
+            "FIR with EnableFFT = 1: FFT_process_count = 10, sample count = 20.\n"
+            "FIR with EnableFFT = 1: FFT_process_count = 20, sample count = 40.\n");
 }
 
 TEST(FIRTest, SetupWritesEveryMessage) {

@@ -1,4 +1,7 @@
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -152,6 +155,28 @@ TEST_F(EqualizerTest, LogicLevelGainBringsTheEyeMiddleOrAClosedEyesBestCaseToThe
   EXPECT_TRUE(block.impulseLength() == 1 && !block.invertImpulse());
   SetUpAndInitialize(mixed);
   EXPECT_TRUE(block.impulseLength() == 3 && block.invertImpulse());
+}
+
+TEST_F(EqualizerTest, TraceShowsEachBlockOnceAndANumericObjectPerUse) {
+  const std::string path = ::testing::TempDir() + "equalizer_trace.txt";
+  {
+    TraceStream trace(path);
+    block.AdaptStepRespIndex = 1;
+    block.ChannelImpulse = &lossy;
+    ASSERT_TRUE(block.Setup(&trace, messages) && block.Initialize(messages));
+    ASSERT_TRUE(block.Setup(&trace, messages));  // a second Setup traces nothing new
+  }
+  std::ifstream file(path);
+  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::remove(path.c_str());
+  // Blocks trace once; each of the four candidates' eye measurements makes a fresh
+  // numeric object that traces its first call. The grid meets every data point,
+  // so no curve-fit kernel runs.
+  const std::string eye = "Quennavik::ImpulseOperations::determineEyeBcWcUpperLevels\n";
+  EXPECT_EQ(text,
+            "Quennavik::FIRwStepRespList\nQuennavik::InterpolateStepRespData\n"
+            "Quennavik::InterpolateData\nQuennavik::FIR\n" +
+                eye + eye + eye + eye);
 }
 
 }  // namespace
