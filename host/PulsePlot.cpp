@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/SvgCanvas.h"
+
 namespace norvask::host {
 
 namespace {
@@ -76,17 +78,6 @@ Extent findExtent(const std::vector<NamedSeries>& series, std::int32_t samplesPe
   return extent;
 }
 
-// A tick spacing of 1, 2 or 5 times a power of ten giving about `count` ticks.
-double niceStep(double span, double count) {
-  const double raw = span / count;
-  const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  for (double factor : {1.0, 2.0, 5.0}) {
-    if (factor * power >= raw)
-      return factor * power;
-  }
-  return 10.0 * power;
-}
-
 class Canvas {
  public:
   Canvas(const Extent& extent) : extent_(extent) {}
@@ -101,14 +92,14 @@ class Canvas {
 };
 
 void writeAxes(std::ostream& out, const Canvas& canvas, const Extent& extent) {
-  const double xStep = niceStep(extent.lastBit, 16.0);
+  const double xStep = SvgCanvas::NiceStep(extent.lastBit, 16.0);
   for (double bit = 0.0; bit <= extent.lastBit + 1e-9; bit += xStep) {
     out << "<line x1='" << canvas.x(bit) << "' y1='" << kTop << "' x2='" << canvas.x(bit)
         << "' y2='" << kHeight - kBottom << "' stroke='#e4e4e4'/>\n"
         << "<text x='" << canvas.x(bit) << "' y='" << kHeight - kBottom + 18
         << "' text-anchor='middle'>" << bit << "</text>\n";
   }
-  const double yStep = niceStep(extent.high - extent.low, 8.0);
+  const double yStep = SvgCanvas::NiceStep(extent.high - extent.low, 8.0);
   for (double v = std::ceil(extent.low / yStep) * yStep; v <= extent.high; v += yStep) {
     const double shown = std::abs(v) < 1e-9 * yStep ? 0.0 : v;
     out << "<line x1='" << kLeft << "' y1='" << canvas.y(shown) << "' x2='" << kWidth - kRight
