@@ -12,35 +12,18 @@
 #include <string>
 
 #include "host/EyeMetrics.h"
+#include "support/ScratchFiles.h"
 
 namespace norvask::host {
 namespace {
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using testing::HostOutcome;
+using testing::scratch;
+using testing::slurp;
 
-std::string slurp(const std::string& path) {
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-std::string scratch(const std::string& name) {
-  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  return std::string(NORVASK_BINARY_DIR) + "/host_report_test_" + test + "_" + name;
-}
-
-Outcome runHost(const std::string& arguments) {
-  const std::string command = std::string(NORVASK_HOST_PATH) + " " + arguments + " --out " +
-                              scratch("run") + " >" + scratch("stdout.txt") + " 2>" +
-                              scratch("stderr.txt");
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-          slurp(scratch("stdout.txt")), slurp(scratch("stderr.txt"))};
+// Every run writes its figures to the test's own files.
+HostOutcome runHostInScratch(const std::string& arguments) {
+  return testing::runHost(arguments + " --out " + scratch("run"));
 }
 
 bool contains(const std::string& text, const std::string& part) {
@@ -48,7 +31,7 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 TEST(HostReport, RefusalsShowEveryModelLineAndTheSettingInUserTerms) {
-  const Outcome outcome = runHost("--params '(Norvask (txi 99))'");
+  const HostOutcome outcome = runHostInScratch("--params '(Norvask (txi 99))'");
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.err,
             "ami_host: error: AMI_Init refused the parameters (Norvask (txi 99)): txi 99 is "
@@ -57,7 +40,7 @@ TEST(HostReport, RefusalsShowEveryModelLineAndTheSettingInUserTerms) {
             "the AMI_Init arguments.The model will use the default setting = 1.\n"
             "  Error occurred in Norvask::Setup().\n"
             "  StepRespIndex must be an integer in the range [1, 16].\n");
-  EXPECT_TRUE(contains(runHost("--help").out, "samples per unit interval, 4 to 65536"));
+  EXPECT_TRUE(contains(runHostInScratch("--help").out, "samples per unit interval, 4 to 65536"));
 }
 
 TEST(HostReport, HostileInputsEndWithAPreciseErrorAndNoBigAllocation) {
@@ -82,7 +65,7 @@ TEST(HostReport, HostileInputsEndWithAPreciseErrorAndNoBigAllocation) {
        std::string(NORVASK_BINARY_DIR) + ": is a directory, not a file\n"},
   };
   for (const auto& [arguments, message] : cases) {
-    const Outcome outcome = runHost(arguments);
+    const HostOutcome outcome = runHostInScratch(arguments);
     EXPECT_EQ(outcome.exitCode, 1) << arguments;
     EXPECT_EQ(outcome.err, error + message) << arguments;
   }
@@ -90,7 +73,7 @@ TEST(HostReport, HostileInputsEndWithAPreciseErrorAndNoBigAllocation) {
 
 TEST(HostReport, ShippedTouchstoneExampleSweepsAndNamesEverything) {
   const std::string example = std::string(NORVASK_SOURCE_DIR) + "/host/examples/lossy_lane.s4p";
-  const Outcome run = runHost("--channel " + example + " --sweep-txi");
+  const HostOutcome run = runHostInScratch("--channel " + example + " --sweep-txi");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(contains(run.out,
                        "SDD21 of P-in 1, N-in 3, P-out 2, N-out 4 (ports found from "
@@ -104,7 +87,8 @@ TEST(HostReport, ShippedTouchstoneExampleSweepsAndNamesEverything) {
   const std::string svg = slurp(scratch("run") + "_pulse.svg");
   EXPECT_TRUE(contains(svg, "at 2 Gb/s, txi 13, OutputGain 1: channel alone"));
   EXPECT_TRUE(contains(svg, ">samples one unit interval apart (large: main cursor)</text>"));
-  const Outcome byRatio = runHost("--channel " + example + " --sweep-txi --rank ratio");
+  const HostOutcome byRatio =
+      runHostInScratch("--channel " + example + " --sweep-txi --rank ratio");
   EXPECT_TRUE(contains(byRatio.out, "\n 14  302.5 mV                  0.322    "));
   EXPECT_TRUE(contains(byRatio.out, "UI               <- best (largest eye opening ratio)\n"));
 }

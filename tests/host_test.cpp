@@ -16,16 +16,15 @@
 #include "host/ChannelFile.h"
 #include "host/EyeMetrics.h"
 #include "host/SeriesCsv.h"
+#include "support/ScratchFiles.h"
 
 namespace norvask::host {
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using testing::HostOutcome;
+using testing::runHost;
+using testing::scratch;
+using testing::slurp;
 
 TEST(HostChannelFile, ReadsColumnsAfterTitlesAndComments) {
   std::istringstream in(
@@ -92,27 +91,6 @@ TEST(HostOutputs, CsvAndPulseResponse) {
   EXPECT_EQ(pulseResponse({2.0, 0.0, 1.0}, 0.5, 2), (std::vector<double>{1.0, 1.0, 0.5, 0.5, 0.0}));
 }
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Files of the running test; CTest runs tests in parallel, so each test
-// keeps its own.
-std::string scratch(const std::string& name) {
-  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  return std::string(NORVASK_BINARY_DIR) + "/host_test_" + test + "_" + name;
-}
-
-Outcome runHost(const std::string& arguments) {
-  const std::string command = std::string(NORVASK_HOST_PATH) + " " + arguments + " >" +
-                              scratch("stdout.txt") + " 2>" + scratch("stderr.txt");
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-          slurp(scratch("stdout.txt")), slurp(scratch("stderr.txt"))};
-}
-
 TEST(HostProgram, BadInputGivesOneLineAndANonZeroExit) {
   const std::string malformed = scratch("malformed.txt");
   std::ofstream(malformed) << "time value\n0 1e10\n1e-11 5e9\n2e-11 x\n";
@@ -147,11 +125,11 @@ TEST(HostProgram, BadInputGivesOneLineAndANonZeroExit) {
        "be an integer in the range [1, 16].\n"},
   };
   for (const auto& c : cases) {
-    const Outcome outcome = runHost(c.arguments);
+    const HostOutcome outcome = runHost(c.arguments);
     EXPECT_EQ(outcome.exitCode, c.exitCode) << c.arguments;
     EXPECT_EQ(outcome.err, error + c.error) << c.arguments;
   }
-  const Outcome missing = runHost("--library /nonexistent/libmodel.so");
+  const HostOutcome missing = runHost("--library /nonexistent/libmodel.so");
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(
       missing.err.rfind(error + "cannot load the IBIS-AMI library /nonexistent/libmodel.so: ", 0),
@@ -160,12 +138,12 @@ TEST(HostProgram, BadInputGivesOneLineAndANonZeroExit) {
 }
 
 TEST(HostProgram, SweepOnTheBuiltInChannelWritesTablesAndFiles) {
-  const Outcome help = runHost("--help");
+  const HostOutcome help = runHost("--help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("bits per second (default 2e9)"), std::string::npos) << help.out;
 
   const std::string prefix = scratch("run");
-  const Outcome run = runHost("--sweep-txi --csv --rank-ber --stat-eye --out " + prefix);
+  const HostOutcome run = runHost("--sweep-txi --csv --rank-ber --stat-eye --out " + prefix);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   // Standard output holds only the CSV tables: the sweep, then the summary.
   std::istringstream tables(run.out);

@@ -14,14 +14,13 @@
 #include <vector>
 
 #include "data/StepResponseTable.h"
+#include "support/ScratchFiles.h"
 
 namespace {
 
+// A file shipped beside the library.
 std::string slurp(const std::string& name) {
-  std::ifstream in(std::string(NORVASK_SOURCE_DIR) + "/models/" + name);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return norvask::testing::slurp(std::string(NORVASK_SOURCE_DIR) + "/models/" + name);
 }
 
 std::vector<std::string> linesOf(const std::string& text) {

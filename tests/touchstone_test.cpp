@@ -16,12 +16,14 @@
 #include "host/PortMap.h"
 #include "host/SParameterChannel.h"
 #include "host/Touchstone.h"
+#include "support/ScratchFiles.h"
 #include "tools/ExampleLane.h"
 #include "tools/TouchstoneWriter.h"
 
 namespace norvask::host {
 namespace {
 
+using testing::writeScratch;
 using tools::delayedLowPass;
 using tools::frequencyGrid;
 using tools::TouchstoneLayout;
@@ -46,17 +48,6 @@ std::complex<double> twoPort(double f, int to, int from) {
 bool parse(const std::string& text, int ports, NetworkData& network, std::string& error) {
   std::istringstream in(text);
   return parseTouchstone(in, "ch.s2p", ports, network, error);
-}
-
-std::string scratch(const std::string& name) {
-  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  return std::string(NORVASK_BINARY_DIR) + "/touchstone_test_" + test + "_" + name;
-}
-
-std::string writeFile(const std::string& name, const std::string& text) {
-  const std::string path = scratch(name);
-  std::ofstream(path) << text;
-  return path;
 }
 
 TEST(TouchstoneReader, EveryFormatUnitAndVersionReadsTheSameNetwork) {
@@ -238,7 +229,7 @@ std::complex<double> twoLanes(double f, int to, int from) {
 
 TEST(SParameterConversion, LanesFoundOrGivenAndCrosstalkPairs) {
   const std::vector<double> grid = frequencyGrid(1e7, 2e7, 1000);
-  const std::string s8p = writeFile("lanes.s8p", writeTouchstone(grid, 8, twoLanes, {}));
+  const std::string s8p = writeScratch("lanes.s8p", writeTouchstone(grid, 8, twoLanes, {}));
   const LinkTiming timing{2e9, 32};
   const double dt = timing.sampleInterval();
   for (const std::string ports : {"", "1,3,2,4"}) {
@@ -292,8 +283,8 @@ TEST(SParameterConversion, ImpulseFileAndTouchstoneOfOneChannelGiveOneEye) {
     impulseText << t << ' ' << kGain * late / (rc * rc) * std::exp(-late / rc) << '\n';
   }
   const std::string files[] = {
-      writeFile("impulse.txt", impulseText.str()),
-      writeFile("lane.s2p", writeTouchstone(frequencyGrid(1e7, 1e7, 4000), 2, doublePole, {}))};
+      writeScratch("impulse.txt", impulseText.str()),
+      writeScratch("lane.s2p", writeTouchstone(frequencyGrid(1e7, 1e7, 4000), 2, doublePole, {}))};
   const LinkTiming timing{5e9, 32};
   EyeMetrics eyes[2];
   for (int i = 0; i < 2; ++i) {
