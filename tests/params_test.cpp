@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <iomanip>
 #include <limits>
 #include <optional>
 #include <sstream>
@@ -120,6 +121,17 @@ TEST(ParamsDefaults, MissingParametersKeepTheirDefaultsWithAMessage) {
   for (const char* input : {"", "((((((", "(Norvask ))))(txi 3)", "\xFF\xFE(\x80 (\xC0"}) {
     EXPECT_EQ(readModel(input, gain, txi), both) << input;
     EXPECT_TRUE(gain == 1.0 && txi == 1) << input;
+  }
+  // A default prints with six significant digits, whatever the stream's own format.
+  const std::pair<double, const char*> defaults[] = {
+      {123456.0, "123456"}, {1234567.0, "1.23457e+06"}, {1e-5, "1e-05"}, {3.14159265, "3.14159"}};
+  for (const auto& [value, printed] : defaults) {
+    AmiParamString params = parseParameters("(Norvask)");
+    std::ostringstream messages;
+    messages << std::fixed << std::setprecision(2);
+    double field = value;
+    initDoubleParameter(messages, params, "OutputGain", field);
+    EXPECT_EQ(messages.str(), defaultLine("OutputGain", printed));
   }
 }
 
