@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 
 #include "host/SvgCanvas.h"
 
@@ -21,29 +22,6 @@ constexpr double kMaxBits = 1024.0;
 // Points per line: a few per pixel of the 960-pixel width is all a viewer shows.
 constexpr std::size_t kMaxPoints = 4096;
 constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e"};
-
-std::string xmlEscaped(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '\'':
-        escaped += "&apos;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return escaped;
-}
 
 // Where the picture is: from time 0 to where every series has settled within
 // 1 % of the largest magnitude, plus two unit intervals of margin.
@@ -78,45 +56,30 @@ Extent findExtent(const std::vector<NamedSeries>& series, std::int32_t samplesPe
   return extent;
 }
 
-class Canvas {
- public:
-  Canvas(const Extent& extent) : extent_(extent) {}
-  double x(double bits) const { return kLeft + bits / extent_.lastBit * (kWidth - kLeft - kRight); }
-  double y(double value) const {
-    return kTop +
-           (extent_.high - value) / (extent_.high - extent_.low) * (kHeight - kTop - kBottom);
-  }
-
- private:
-  Extent extent_;
-};
-
-void writeAxes(std::ostream& out, const Canvas& canvas, const Extent& extent) {
-  const double xStep = SvgCanvas::NiceStep(extent.lastBit, 16.0);
-  for (double bit = 0.0; bit <= extent.lastBit + 1e-9; bit += xStep) {
-    out << "<line x1='" << canvas.x(bit) << "' y1='" << kTop << "' x2='" << canvas.x(bit)
-        << "' y2='" << kHeight - kBottom << "' stroke='#e4e4e4'/>\n"
-        << "<text x='" << canvas.x(bit) << "' y='" << kHeight - kBottom + 18
-        << "' text-anchor='middle'>" << bit << "</text>\n";
-  }
-  const double yStep = SvgCanvas::NiceStep(extent.high - extent.low, 8.0);
-  for (double v = std::ceil(extent.low / yStep) * yStep; v <= extent.high; v += yStep) {
-    const double shown = std::abs(v) < 1e-9 * yStep ? 0.0 : v;
-    out << "<line x1='" << kLeft << "' y1='" << canvas.y(shown) << "' x2='" << kWidth - kRight
-        << "' y2='" << canvas.y(shown) << "' stroke='" << (shown == 0.0 ? "#888" : "#e4e4e4")
-        << "'/>\n"
-        << "<text x='" << kLeft - 8 << "' y='" << canvas.y(shown) + 4 << "' text-anchor='end'>"
-        << shown << "</text>\n";
-  }
-  out << "<rect x='" << kLeft << "' y='" << kTop << "' width='" << kWidth - kLeft - kRight
-      << "' height='" << kHeight - kTop - kBottom << "' fill='none' stroke='#444'/>\n"
-      << "<text x='" << (kWidth + kLeft - kRight) / 2 << "' y='" << kHeight - 15
-      << "' text-anchor='middle'>time (unit intervals)</text>\n"
-      << "<text transform='translate(22," << (kHeight - kBottom + kTop) / 2
-      << ") rotate(-90)' text-anchor='middle'>pulse response (V for a 1 V bit)</text>\n";
+SvgCanvas canvasFor(const Extent& extent) {
+  return SvgCanvas(kWidth, kHeight, kLeft, kRight, kTop, kBottom, {0.0, extent.lastBit},
+                   {extent.low, extent.high});
 }
 
-void writeSeries(std::ostream& out, const Canvas& canvas, const NamedSeries& series,
+void writeAxes(std::ostream& out, const SvgCanvas& canvas, const Extent& extent) {
+  const double xStep = SvgCanvas::NiceStep(extent.lastBit, 16.0);
+  const double yStep = SvgCanvas::NiceStep(extent.high - extent.low, 8.0);
+  // Stepping from below zero leaves rounding dust where the label should read 0.
+  const auto label = [](double step) {
+    return [step](double v) {
+      std::ostringstream text;
+      text << (std::abs(v) < 1e-9 * step ? 0.0 : v);
+      return text.str();
+    };
+  };
+  canvas.Axes(out, xStep, yStep, label(xStep), label(yStep), "time (unit intervals)",
+              "pulse response (V for a 1 V bit)");
+  // The zero line, which every pulse response settles to.
+  out << "<line x1='" << canvas.plotLeft() << "' y1='" << canvas.Y(0.0) << "' x2='"
+      << canvas.plotRight() << "' y2='" << canvas.Y(0.0) << "' stroke='#888'/>\n";
+}
+
+void writeSeries(std::ostream& out, const SvgCanvas& canvas, const NamedSeries& series,
                  std::int32_t samplesPerBit, double lastBit, const char* colour, double width) {
   out << "<polyline fill='none' stroke='" << colour << "' stroke-width='" << width << "' points='";
   const double shown = std::min(static_cast<double>(series.values.size()), lastBit * samplesPerBit);
@@ -125,14 +88,14 @@ void writeSeries(std::ostream& out, const Canvas& canvas, const NamedSeries& ser
     const double bit = static_cast<double>(i) / samplesPerBit;
     if (bit > lastBit)
       break;
-    out << canvas.x(bit) << ',' << canvas.y(series.values[i]) << ' ';
+    out << canvas.X(bit) << ',' << canvas.Y(series.values[i]) << ' ';
   }
   out << "'/>\n";
 }
 
 // Dots one unit interval apart through the main cursor: the values a
 // receiver sampling at the peak sees from this bit.
-void writeCursors(std::ostream& out, const Canvas& canvas, const NamedSeries& series,
+void writeCursors(std::ostream& out, const SvgCanvas& canvas, const NamedSeries& series,
                   std::int64_t mainCursor, std::int32_t samplesPerBit, double lastBit,
                   const char* colour) {
   for (std::int64_t i = mainCursor % samplesPerBit;
@@ -140,8 +103,8 @@ void writeCursors(std::ostream& out, const Canvas& canvas, const NamedSeries& se
     const double bit = static_cast<double>(i) / samplesPerBit;
     if (bit > lastBit)
       break;
-    out << "<circle cx='" << canvas.x(bit) << "' cy='"
-        << canvas.y(series.values[static_cast<std::size_t>(i)]) << "' r='"
+    out << "<circle cx='" << canvas.X(bit) << "' cy='"
+        << canvas.Y(series.values[static_cast<std::size_t>(i)]) << "' r='"
         << (i == mainCursor ? 5 : 3) << "' fill='" << colour << "'/>\n";
   }
 }
@@ -157,8 +120,8 @@ void writeLegend(std::ostream& out, const std::vector<NamedSeries>& series) {
     const double y = legendRow(s);
     out << "<line x1='" << kLegendLeft << "' y1='" << y - 4 << "' x2='" << kLegendLeft + 25
         << "' y2='" << y - 4 << "' stroke='" << kColours[s % 5] << "' stroke-width='3'/>\n"
-        << "<text x='" << kLegendLeft + 32 << "' y='" << y << "'>" << xmlEscaped(series[s].name)
-        << "</text>\n";
+        << "<text x='" << kLegendLeft + 32 << "' y='" << y << "'>"
+        << SvgCanvas::Escaped(series[s].name) << "</text>\n";
   }
 }
 
@@ -168,7 +131,7 @@ void writeCursorLegend(std::ostream& out, std::size_t row, const std::string& la
   const double y = legendRow(row);
   out << "<circle cx='" << kLegendLeft + 12.5 << "' cy='" << y - 4 << "' r='3' fill='" << colour
       << "'/>\n"
-      << "<text x='" << kLegendLeft + 32 << "' y='" << y << "'>" << xmlEscaped(label)
+      << "<text x='" << kLegendLeft + 32 << "' y='" << y << "'>" << SvgCanvas::Escaped(label)
       << "</text>\n";
 }
 
@@ -177,14 +140,8 @@ void writeCursorLegend(std::ostream& out, std::size_t row, const std::string& la
 void PulsePlot::Write(std::ostream& out) const {
   const auto savedPrecision = out.precision(6);
   const Extent extent = findExtent(series, samplesPerBit);
-  const Canvas canvas(extent);
-  out << "<?xml version='1.0' encoding='UTF-8'?>\n"
-      << "<svg xmlns='http://www.w3.org/2000/svg' version='1.1' width='" << kWidth << "' height='"
-      << kHeight << "' viewBox='0 0 " << kWidth << ' ' << kHeight
-      << "' font-family='sans-serif' font-size='13'>\n"
-      << "<rect width='100%' height='100%' fill='white'/>\n"
-      << "<text x='" << kLeft << "' y='30' font-size='16' font-weight='bold'>" << xmlEscaped(title)
-      << "</text>\n";
+  const SvgCanvas canvas = canvasFor(extent);
+  canvas.Begin(out, title);
   writeAxes(out, canvas, extent);
   for (std::size_t s = 0; s < series.size(); ++s) {
     writeSeries(out, canvas, series[s], samplesPerBit, extent.lastBit, kColours[s % 5],
@@ -197,7 +154,7 @@ void PulsePlot::Write(std::ostream& out) const {
   writeLegend(out, series);
   if (mainCursorIndex >= 0 && !series.empty())
     writeCursorLegend(out, series.size(), cursorLabel, kColours[(series.size() - 1) % 5]);
-  out << "</svg>\n";
+  canvas.End(out);
   out.precision(savedPrecision);
 }
 
