@@ -60,6 +60,13 @@ void butterflyStage(std::complex<double>* d, std::int32_t n, std::int32_t le, st
 
 }  // namespace
 
+std::size_t fftLengthFor(std::size_t n) {
+  std::size_t length = 1;
+  while (length < n)
+    length *= 2;
+  return length;
+}
+
 void FFT::ComplexFFT(std::vector<std::complex<double>>& data, std::int32_t direction) {
   trace_.OnCall(traceStream_);
   // Other lengths would send the butterflies past the end of `data`; refusing

@@ -8,12 +8,17 @@
 #define NORVASK_DSP_FFT_H_
 
 #include <complex>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "dsp/BlockTrace.h"
 
 namespace norvask {
+
+// The smallest length ComplexFFT takes that holds n values: the next power of
+// two (1 for n <= 1).
+std::size_t fftLengthFor(std::size_t n);
 
 class FFT {
  public:

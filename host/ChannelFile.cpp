@@ -1,11 +1,10 @@
 #include "host/ChannelFile.h"
 
-#include "host/BoundedLine.h"
+#include "host/TextInput.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -130,17 +129,9 @@ bool parseTwoColumnText(std::istream& text, const std::string& sourceName,
 }
 
 bool readTwoColumnFile(const std::string& path, SampledWaveform& waveform, std::string& error) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) {
-    error = path + ": is a directory, not a file";
-    return false;
-  }
-  std::ifstream file(path);
-  if (!file.is_open()) {
-    error = path + ": cannot open the file";
-    return false;
-  }
-  return parseTwoColumnText(file, path, waveform, error);
+  std::ifstream file;
+  return openTextFile(path, "a file", file, error) &&
+         parseTwoColumnText(file, path, waveform, error);
 }
 
 double resampledLength(const SampledWaveform& waveform, double sampleInterval) {

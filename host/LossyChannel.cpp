@@ -24,13 +24,6 @@ using Spectrum = std::vector<std::complex<double>>;
 constexpr std::int32_t kForward = 1;  // scaled by 1/N
 constexpr std::int32_t kInverse = 0;  // unscaled
 
-std::size_t nextPowerOfTwo(std::size_t n) {
-  std::size_t power = 1;
-  while (power < n)
-    power *= 2;
-  return power;
-}
-
 // Real cepstrum of the log magnitude folded onto positive quefrencies: the
 // exponential of its transform is the minimum-phase spectrum of that magnitude.
 // The log magnitude is real and even, so its cepstrum is the same in either
@@ -69,7 +62,7 @@ double LossyChannel::LossAt_dB(double frequency) const {
 }
 
 std::vector<double> LossyChannel::ImpulseResponse() const {
-  const std::size_t n = nextPowerOfTwo(static_cast<std::size_t>(Samples) * kSynthesisOversampling);
+  const std::size_t n = fftLengthFor(static_cast<std::size_t>(Samples) * kSynthesisOversampling);
   const double binWidth = 1.0 / (static_cast<double>(n) * SampleInterval);
   const double nepersPerDecibel = std::log(10.0) / 20.0;
   std::vector<double> logMagnitude(n);

@@ -99,13 +99,6 @@ double windowAt(BandWindow window, double f, double edge) {
   return 0.5 * (1.0 + std::cos(kPi * (f - flat) / (edge - flat)));
 }
 
-std::size_t nextPowerOfTwo(double n) {
-  std::size_t power = 2;
-  while (static_cast<double>(power) < n)
-    power *= 2;
-  return power;
-}
-
 }  // namespace
 
 bool parseBandWindow(const std::string& text, BandWindow& window) {
@@ -139,7 +132,8 @@ bool transferToImpulse(const std::vector<double>& frequencies,
             " samples";
     return false;
   }
-  const std::size_t n = nextPowerOfTwo(wanted);
+  const std::size_t n =
+      std::max<std::size_t>(2, fftLengthFor(static_cast<std::size_t>(std::ceil(wanted))));
   const double binWidth = 1.0 / (static_cast<double>(n) * sampleInterval);
   channel.bandEdge = std::min(frequencies.back(), 0.5 / sampleInterval);
   const PolarTable table = polarTable(frequencies, transfer);

@@ -1,6 +1,6 @@
 #include "host/Touchstone.h"
 
-#include "host/BoundedLine.h"
+#include "host/TextInput.h"
 
 #include <algorithm>
 #include <cctype>
@@ -430,17 +430,9 @@ bool parseTouchstone(std::istream& text, const std::string& sourceName, int port
 }
 
 bool readTouchstoneFile(const std::string& path, NetworkData& network, std::string& error) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) {
-    error = path + ": is a directory, not a Touchstone file";
-    return false;
-  }
-  std::ifstream file(path);
-  if (!file.is_open()) {
-    error = path + ": cannot open the file";
-    return false;
-  }
-  return parseTouchstone(file, path, portsFromFileName(path), network, error);
+  std::ifstream file;
+  return openTextFile(path, "a Touchstone file", file, error) &&
+         parseTouchstone(file, path, portsFromFileName(path), network, error);
 }
 
 }  // namespace norvask::host

@@ -1,4 +1,7 @@
-#include "host/BoundedLine.h"
+#include "host/TextInput.h"
+
+#include <filesystem>
+#include <system_error>
 
 namespace norvask::host {
 
@@ -19,6 +22,21 @@ LineRead readBoundedLine(std::istream& in, std::string& line) {
       return LineRead::kTooLong;
     line.push_back(static_cast<char>(next));
   }
+}
+
+bool openTextFile(const std::string& path, const std::string& what, std::ifstream& file,
+                  std::string& error) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    error = path + ": is a directory, not " + what;
+    return false;
+  }
+  file.open(path);
+  if (!file.is_open()) {
+    error = path + ": cannot open the file";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace norvask::host
