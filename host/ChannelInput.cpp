@@ -137,7 +137,7 @@ bool loadVictim(const ChannelRequest& request, const LinkTiming& timing, VictimN
 }
 
 // Splits "FILE@1,3,2,4" at the last '@' followed only by digits and commas.
-void splitSpecification(const std::string& text, std::string& file, std::string& ports) {
+void splitAggressorArgument(const std::string& text, std::string& file, std::string& ports) {
   const auto at = text.rfind('@');
   const bool mapFollows = at != std::string::npos && at + 1 < text.size() &&
                           text.find_first_not_of("0123456789,", at + 1) == std::string::npos;
@@ -278,14 +278,14 @@ bool loadChannelInput(const ChannelRequest& request, const LinkTiming& timing, C
   VictimNetwork victim;
   if (!request.channelFile.empty() && !loadVictim(request, timing, victim, channels, info, error))
     return false;
-  for (const std::string& specification : request.aggressors) {
+  for (const std::string& argument : request.aggressors) {
     std::string file;
     std::string ports;
-    splitSpecification(specification, file, ports);
+    splitAggressorArgument(argument, file, ports);
     const bool ok =
-        specification == "@all" ? addAllOtherLanes(victim, request, timing, channels, info, error)
-        : file.empty() ? addChannelPair(ports, victim, request, timing, channels, info, error)
-                       : addAggressorFile(file, ports, request, timing, channels, info, error);
+        argument == "@all" ? addAllOtherLanes(victim, request, timing, channels, info, error)
+        : file.empty()     ? addChannelPair(ports, victim, request, timing, channels, info, error)
+                           : addAggressorFile(file, ports, request, timing, channels, info, error);
     if (!ok)
       return false;
   }

@@ -2,7 +2,7 @@
 // the user names: two-column impulse files, or Touchstone S-parameter files
 // (.sNp) converted to impulse responses on the simulation grid.
 //
-// Aggressor specifications, one per --aggressor option:
+// The forms an --aggressor argument takes:
 //   FILE               an impulse file, or the S21 of a 2-port Touchstone file
 //   FILE@P,N,P,N       the differential transfer of a Touchstone file between
 //                      the given ports (P-in, N-in, P-out, N-out)

@@ -247,7 +247,7 @@ Channel
                         through paths at the lowest frequency; 4k ports)
   --window NAME         band edge taper of S-parameter data: raised-cosine
                         (top quarter of the band, default), hann, none
-  --aggressor SPEC      crosstalk, repeat for more aggressors; SPEC is
+  --aggressor SOURCE    crosstalk, repeat for more aggressors; SOURCE is
                           FILE            impulse file as above, or the S21
                                           of a 2-port Touchstone file
                           FILE@P,N,P,N    Touchstone file, transfer from the

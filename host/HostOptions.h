@@ -21,7 +21,7 @@ struct HostOptions {
   std::string libraryPath;  // empty: the Norvask library of this build
   std::string channelFile;  // empty: the built-in lossy channel
   std::string portMap;      // lane of a Touchstone channel, empty: found from the data
-  std::vector<std::string> aggressorFiles;  // specifications, see ChannelInput.h
+  std::vector<std::string> aggressorFiles;  // --aggressor arguments, see ChannelInput.h
   BandWindow window = BandWindow::kRaisedCosine;
   double lossAtNyquist_dB = 5.0;
   double channelLengthBits = 64.0;  // built-in channel length, unit intervals
