@@ -7,16 +7,12 @@
 #include <ostream>
 #include <string>
 
-#include "host/StatisticalEye.h"
+#include "host/EyeFigure.h"
 
 namespace norvask::host {
 
-struct BathtubPlot {
+struct BathtubPlot : EyeFigure {
   std::string title;
-  const StatisticalEye* eye = nullptr;
-  double unitInterval = 1.0;  // s
-  double targetBer = 1e-12;
-  EyeAtBer atTarget;  // eye->AtBer(targetBer)
 
   // REQUIRES: eye computed; unitInterval > 0.
   void Write(std::ostream& out) const;

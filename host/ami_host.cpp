@@ -366,15 +366,10 @@ bool writeStatisticalOutputs(const HostOptions& options, const LinkTiming& timin
   const std::string& prefix = options.outputPrefix;
   const std::string ber = plain(options.statistical.targetBer);
   const std::string rate = bitRate(timing.BitRate);
-  BerContourPlot contours;
-  contours.title = "Statistical eye at " + rate + ": BER, eye at " + ber + " marked";
-  BathtubPlot bathtub;
-  bathtub.title = "Bathtub at " + rate + " at the eye's best threshold";
-  for (auto* plot : {&contours.eye, &bathtub.eye})
-    *plot = &eye;
-  contours.unitInterval = bathtub.unitInterval = timing.bitTime();
-  contours.targetBer = bathtub.targetBer = options.statistical.targetBer;
-  contours.atTarget = bathtub.atTarget = at;
+  const EyeFigure figure{&eye, timing.bitTime(), options.statistical.targetBer, at};
+  const BerContourPlot contours{{figure},
+                                "Statistical eye at " + rate + ": BER, eye at " + ber + " marked"};
+  const BathtubPlot bathtub{{figure}, "Bathtub at " + rate + " at the eye's best threshold"};
   const double ui = timing.bitTime();
   const bool written =
       writeFile(
