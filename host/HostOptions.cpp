@@ -98,6 +98,23 @@ class ArgumentReader {
   int next_ = 1;
 };
 
+// An option naming one of a few choices; `parse` maps the name to the value.
+template <typename Value>
+bool parseChoice(const std::string& option, ArgumentReader& in,
+                 bool (*parse)(const std::string&, Value&), Value& value, const char* expected) {
+  std::string name;
+  return in.value(option, name) &&
+         (parse(name, value) ||
+          in.fail(option + ": expected " + expected + ", got '" + name + "'"));
+}
+
+bool parseCrosstalkPhase(const std::string& name, CrosstalkPhase& phase) {
+  if (name != "worst" && name != "average")
+    return false;
+  phase = name == "worst" ? CrosstalkPhase::kWorstCase : CrosstalkPhase::kAveraged;
+  return true;
+}
+
 bool parseStatistical(const std::string& option, ArgumentReader& in, HostOptions& options) {
   StatisticalRequest& request = options.statistical;
   StatisticalEyeSettings& settings = request.settings;
@@ -113,14 +130,8 @@ bool parseStatistical(const std::string& option, ArgumentReader& in, HostOptions
   if (option == "--dj")
     return in.nonNegative(option, "UI peak to peak", settings.deterministicJitter);
   if (option == "--xtalk-phase") {
-    std::string rule;
-    if (!in.value(option, rule))
-      return false;
-    if (rule != "worst" && rule != "average")
-      return in.fail("--xtalk-phase: expected worst or average, got '" + rule + "'");
-    settings.crosstalkPhase =
-        rule == "worst" ? CrosstalkPhase::kWorstCase : CrosstalkPhase::kAveraged;
-    return true;
+    return parseChoice(option, in, parseCrosstalkPhase, settings.crosstalkPhase,
+                       "worst or average");
   }
   if (option == "--rank-ber")
     return request.rankSweep = true;
@@ -142,18 +153,10 @@ bool parseOne(const std::string& option, ArgumentReader& in, HostOptions& option
     return in.value(option, options.channelFile);
   if (option == "--ports")
     return in.value(option, options.portMap);
-  if (option == "--window") {
-    std::string name;
-    return in.value(option, name) &&
-           (parseBandWindow(name, options.window) ||
-            in.fail(option + ": expected raised-cosine, hann or none, got '" + name + "'"));
-  }
-  if (option == "--rank") {
-    std::string name;
-    return in.value(option, name) &&
-           (parseEyeRank(name, options.rank) ||
-            in.fail(option + ": expected height or ratio, got '" + name + "'"));
-  }
+  if (option == "--window")
+    return parseChoice(option, in, parseBandWindow, options.window, "raised-cosine, hann or none");
+  if (option == "--rank")
+    return parseChoice(option, in, parseEyeRank, options.rank, "height or ratio");
   if (option == "--aggressor") {
     options.aggressorFiles.emplace_back();
     return in.value(option, options.aggressorFiles.back());
