@@ -47,8 +47,6 @@ class Norvask {
   // outputs bit for bit, and the ports and state afterwards).
   bool RunBlock(double* column, std::int64_t rows);
 
-  bool hasStepResponseList() const { return !StepResp_data_values.empty(); }
-
  private:
   void ClearMessages();
 

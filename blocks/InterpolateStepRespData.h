@@ -67,9 +67,6 @@ class InterpolateStepRespData {
   void Run(std::ostream& messages);
   void Finalize();
 
-  // The number of rows of the chosen response that are used (P).
-  std::size_t usablePointCount() const { return usablePoints_; }
-
  private:
   void CheckSettings(SettingsCheck& check) const;
   bool CheckListShape(std::ostream& messages) const;

@@ -34,9 +34,6 @@ class ImpulseOperations {
   // REQUIRES: wcUpperLevels is not empty.
   static std::int32_t FindEyeCenter(const std::vector<double>& wcUpperLevels, double& wcUpperLevel);
 
-  // Number of determineEyeBcWcUpperLevels calls made on this object.
-  std::int32_t eyeLevelCallCount() const { return eyeLevelsTrace_.calls(); }
-
  private:
   TraceStream* traceStream_ = nullptr;
   OperationTrace eyeLevelsTrace_{"ImpulseOperations::determineEyeBcWcUpperLevels"};

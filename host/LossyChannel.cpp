@@ -28,7 +28,7 @@ constexpr std::int32_t kInverse = 0;  // unscaled
 // exponential of its transform is the minimum-phase spectrum of that magnitude.
 // The log magnitude is real and even, so its cepstrum is the same in either
 // transform direction; the spectrum comes out conjugated, which the real part
-// of the impulse taken by impulseResponse() does not see.
+// of the impulse taken by ImpulseResponse() does not see.
 Spectrum minimumPhaseSpectrum(const std::vector<double>& logMagnitude) {
   const std::size_t n = logMagnitude.size();
   Spectrum cepstrum(logMagnitude.begin(), logMagnitude.end());

@@ -39,7 +39,6 @@ class VoltageDistribution {
   // b + 1/2, the decision threshold between bin b and bin b + 1.
   std::vector<double> LowerTail(std::int64_t from, std::int64_t to, double noiseBins) const;
 
-  std::int64_t lowestBin() const { return lowest_; }
   std::int64_t highestBin() const { return lowest_ + static_cast<std::int64_t>(mass_.size()) - 1; }
   double At(std::int64_t bin) const;
 
