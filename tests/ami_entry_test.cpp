@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -64,66 +65,42 @@ TEST_F(AmiEntryTest, MissingParametersReportBothDefaultsAndUseTheSecondStepRespo
 // value. At 28 Gb/s and 64 samples per bit the grid is finer than the table's
 // 1 ps, and the last taps come from the flat continuation.
 TEST_F(AmiEntryTest, UnitImpulseReturnsTheIndependentlyResampledTaps) {
-  struct Pinned {
-    int txi;
+  struct Grid {
+    int txi, samplesPerBit;
     double bitRate;
-    int samplesPerBit;
-    long count;
-    std::vector<std::pair<long, double>> taps;
+    long count;  // taps; the row after the last is 0
   };
-  const Pinned cases[] = {
-      {3,
-       28e9,
-       64,
-       4012,
-       {{1, 2.140459346003894e-08},
-        {2, 2.6686859155019577e-08},
-        {1337, 0.0005504528147524582},
-        {2006, 3.979330700620119e-05},
-        {4009, 2.7155583911912823e-06},
-        {4010, 2.7083819287360207e-06},
-        {4011, 2.908610928743989e-06}}},
-      {12,
-       28e9,
-       64,
-       4012,
-       {{1, 3.863513216434415e-08},
-        {1337, 0.0008967573343723099},
-        {4009, 2.147729840222921e-06},
-        {4010, 2.1428027368866692e-06},
-        {4011, 2.30215787909535e-06}}},
-      {9,
-       10.3125e9,
-       32,
-       738,
-       {{1, 1.413936922375516e-07},
-        {2, 1.5076397317119787e-07},
-        {246, 0.004973135911563233},
-        {369, 0.00047313580252833504},
-        {737, 1.9213621303244418e-05}}},
-      {0,
-       2e9,
-       16,
-       71,
-       {{1, 1.772308629672772e-06},
-        {2, 3.0470573252680894e-06},
-        {23, 0.02486559768294565},
-        {35, 0.0012940660793001357},
-        {70, 0.00012927040711977253}}},
-  };
-  for (const Pinned& pinned : cases) {
-    const long rows = pinned.count + 4;
+  const Grid grids[] = {
+      {3, 64, 28e9, 4012}, {12, 64, 28e9, 4012}, {9, 32, 10.3125e9, 738}, {0, 16, 2e9, 71}};
+  // {grid, row, tap}
+  const std::tuple<int, long, double> taps[] = {
+      {0, 1, 2.140459346003894e-08},     {0, 2, 2.6686859155019577e-08},
+      {0, 1337, 0.0005504528147524582},  {0, 2006, 3.979330700620119e-05},
+      {0, 4009, 2.7155583911912823e-06}, {0, 4010, 2.7083819287360207e-06},
+      {0, 4011, 2.908610928743989e-06},  {1, 1, 3.863513216434415e-08},
+      {1, 1337, 0.0008967573343723099},  {1, 4009, 2.147729840222921e-06},
+      {1, 4010, 2.1428027368866692e-06}, {1, 4011, 2.30215787909535e-06},
+      {2, 1, 1.413936922375516e-07},     {2, 2, 1.5076397317119787e-07},
+      {2, 246, 0.004973135911563233},    {2, 369, 0.00047313580252833504},
+      {2, 737, 1.9213621303244418e-05},  {3, 1, 1.772308629672772e-06},
+      {3, 2, 3.0470573252680894e-06},    {3, 23, 0.02486559768294565},
+      {3, 35, 0.0012940660793001357},    {3, 70, 0.00012927040711977253}};
+  for (int g = 0; g < 4; ++g) {
+    const Grid& grid = grids[g];
+    const long rows = grid.count + 4;
     std::vector<double> matrix(rows, 0.0);
     matrix[0] = 1.0;
-    const double bitTime = 1.0 / pinned.bitRate;
-    std::ostringstream parameters;
-    parameters << "(Norvask (txi " << pinned.txi << "))";
-    const AmiCall call = callAmi(library, matrix, rows, 0, bitTime / pinned.samplesPerBit, bitTime,
-                                 parameters.str().c_str());
-    ASSERT_EQ(call.initResult, 1) << pinned.txi;
-    EXPECT_EQ(matrix[pinned.count], 0.0) << pinned.txi;
-    for (const auto& [row, tap] : pinned.taps)
-      EXPECT_NEAR(matrix[row], tap, 1e-12 * tap) << "txi " << pinned.txi << " row " << row;
+    const double bitTime = 1.0 / grid.bitRate;
+    const std::string parameters = "(Norvask (txi " + std::to_string(grid.txi) + "))";
+    const AmiCall call = callAmi(library, matrix, rows, 0, bitTime / grid.samplesPerBit, bitTime,
+                                 parameters.c_str());
+    ASSERT_EQ(call.initResult, 1) << grid.txi;
+    EXPECT_EQ(matrix[grid.count], 0.0) << grid.txi;
+    for (const auto& [tapGrid, row, tap] : taps) {
+      if (tapGrid == g) {
+        EXPECT_NEAR(matrix[row], tap, 1e-12 * tap) << "txi " << grid.txi << " row " << row;
+      }
+    }
   }
 }
 

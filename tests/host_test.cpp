@@ -96,6 +96,14 @@ TEST(HostProgram, BadInputGivesOneLineAndANonZeroExit) {
   std::ofstream(malformed) << "time value\n0 1e10\n1e-11 5e9\n2e-11 x\n";
   const std::string singleLine = scratch("single.txt");
   std::ofstream(singleLine) << "0, 1e10\n";
+  const std::string longSpan = scratch("long.txt");
+  std::ofstream(longSpan) << "0 1e9\n1e-3 1e9\n";
+  const std::string zeros = scratch("zeros.txt");
+  std::ofstream(zeros) << "0 0\n1e-12 0\n";
+  const std::string out = " --out " + scratch("run");
+  const std::string gainDefault =
+      "  The IBIS-AMI model, Norvask, is unable to initialize the parameter OutputGain from the "
+      "AMI_Init arguments.The model will use the default setting = 1.\n";
   const std::string error = "ami_host: error: ";
   const std::string perSecond = " (time in s, value in 1/s)\n";
   const struct {
@@ -119,10 +127,31 @@ TEST(HostProgram, BadInputGivesOneLineAndANonZeroExit) {
       {"--speed 3", 2, "unknown option '--speed' (see --help)\n"},
       {"--sweep-txi --params '(Norvask (txi 2))'", 2,
        "--params replaces --txi and --gain and cannot be combined with them or with --sweep-txi\n"},
-      {"--txi 16 --out " + scratch("txi16"), 1,
+      {"--txi 16" + out, 1,
        "AMI_Init refused the parameters (Norvask (OutputGain 1)(txi 16)): txi 16 is outside 0 "
        "to 15; the model's message:\n  Error occurred in Norvask::Setup().\n  StepRespIndex must "
        "be an integer in the range [1, 16].\n"},
+      // Every line of the model's message, in order, and the setting in the user's terms.
+      {"--params '(Norvask (txi 99))'" + out, 1,
+       "AMI_Init refused the parameters (Norvask (txi 99)): txi 99 is outside 0 to 15; the "
+       "model's message:\n" +
+           gainDefault +
+           "  Error occurred in Norvask::Setup().\n  StepRespIndex must be an integer in the "
+           "range [1, 16].\n"},
+      // Hostile inputs: a precise error before any big allocation.
+      {"--channel " + longSpan, 1,
+       longSpan + ": the response spans 1 ms, 64000001 samples at 15.63 ps; the limit is "
+                  "4194304 samples\n"},
+      {"--bit-rate 1e30", 1,
+       "the sample interval 3.125e-32 s (1e+30 b/s, 32 samples per bit) is too fine: the "
+       "model's 2.5 ns response alone needs 8e+22 samples; the limit is 4194304\n"},
+      {"--channel " + zeros, 1,
+       zeros + ": the channel's response is zero everywhere; there is no eye\n"},
+      {"--params '(Norvask (OutputGain nan))'" + out, 1,
+       "the model returned a non-finite sample (NaN or infinity) at 0 s with the parameters "
+       "(Norvask (OutputGain nan)): eye closed / undefined\n"},
+      {"--channel " + std::string(NORVASK_BINARY_DIR), 1,
+       std::string(NORVASK_BINARY_DIR) + ": is a directory, not a file\n"},
   };
   for (const auto& c : cases) {
     const HostOutcome outcome = runHost(c.arguments);
@@ -141,6 +170,7 @@ TEST(HostProgram, SweepOnTheBuiltInChannelWritesTablesAndFiles) {
   const HostOutcome help = runHost("--help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("bits per second (default 2e9)"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("samples per unit interval, 4 to 65536"), std::string::npos);
 
   const std::string prefix = scratch("run");
   const HostOutcome run = runHost("--sweep-txi --csv --rank-ber --stat-eye --out " + prefix);

@@ -93,17 +93,15 @@ AmiNode amiRoot() {
   return root;
 }
 
-TEST(AmiFile, BalancedWithTheRequiredReservedParameters) {
+// Balanced, with the required reserved parameters, a format for every model
+// parameter, and descriptions short enough for a parameter dialog.
+TEST(AmiFile, ReservedParametersFormatsAndDescriptions) {
   const AmiNode root = amiRoot();
   EXPECT_EQ(root.name, "Norvask");
   const AmiNode* reserved = child(root, "Reserved_Parameters");
   ASSERT_NE(reserved, nullptr);
   for (const char* name : {"AMI_Version", "Init_Returns_Impulse", "GetWave_Exists"})
     EXPECT_NE(child(*reserved, name), nullptr) << name;
-}
-
-TEST(AmiFile, EveryModelParameterHasUsageTypeAndAFormat) {
-  const AmiNode root = amiRoot();
   const AmiNode* specific = child(root, "Model_Specific");
   ASSERT_NE(specific, nullptr);
   for (const AmiNode& parameter : specific->children) {
@@ -118,11 +116,8 @@ TEST(AmiFile, EveryModelParameterHasUsageTypeAndAFormat) {
   ASSERT_NE(gain, nullptr);
   ASSERT_NE(child(*gain, "Range"), nullptr);
   EXPECT_EQ(child(*gain, "Range")->atoms, (std::vector<std::string>{"1", "-10", "10"}));
-}
-
-TEST(AmiFile, DescriptionsFitAParameterDialog) {
   std::vector<std::string> descriptions;
-  collectDescriptions(amiRoot(), descriptions);
+  collectDescriptions(root, descriptions);
   EXPECT_EQ(descriptions.size(), 10u);
   for (const std::string& description : descriptions)
     EXPECT_LE(description.size(), 120u) << description;
@@ -209,18 +204,16 @@ double solvePin(double vcc, Balance balance) {
   return (low + high) / 2;
 }
 
-TEST(IbsFile, LinesAreShortAndFreeOfTabs) {
+// Short lines without tabs, the required keywords in order, its own file
+// name, and executables that the kit ships.
+TEST(IbsFile, LinesKeywordsFileNameAndExecutables) {
+  std::vector<std::string> keywords;
   for (const std::string& line : ibsLines()) {
     EXPECT_LE(line.size(), 120u) << line;
     EXPECT_EQ(line.find('\t'), std::string::npos) << line;
-  }
-}
-
-TEST(IbsFile, KeywordsFileNameAndOrder) {
-  std::vector<std::string> keywords;
-  for (const std::string& line : ibsLines())
     if (line.rfind('[', 0) == 0)
       keywords.push_back(line.substr(0, line.find(']') + 1));
+  }
   ASSERT_FALSE(keywords.empty());
   EXPECT_EQ(keywords.front(), "[IBIS Ver]");
   EXPECT_EQ(keywords.back(), "[End]");
@@ -230,9 +223,6 @@ TEST(IbsFile, KeywordsFileNameAndOrder) {
         "[End Algorithmic Model]"})
     EXPECT_NE(std::find(keywords.begin(), keywords.end(), required), keywords.end()) << required;
   EXPECT_EQ(words(section("[File Name]").at(0)), std::vector<std::string>{"norvask.ibs"});
-}
-
-TEST(IbsFile, AlgorithmicModelNamesOnlyFilesOfTheKit) {
   const std::string kit = std::string(",") + NORVASK_KIT_FILES + ",";
   int executables = 0;
   for (const std::string& line : section("[Algorithmic Model]")) {

@@ -318,10 +318,8 @@ TEST(EngineeringFormat, PrefixesUnitsAndWords) {
 }
 
 TEST(ShippedExample, IsWhatTheGeneratorWrites) {
-  std::ifstream file(std::string(NORVASK_SOURCE_DIR) + "/host/examples/lossy_lane.s4p");
-  std::stringstream text;
-  text << file.rdbuf();
-  EXPECT_EQ(text.str(), tools::exampleLaneTouchstone());
+  EXPECT_EQ(testing::slurp(std::string(NORVASK_SOURCE_DIR) + "/host/examples/lossy_lane.s4p"),
+            tools::exampleLaneTouchstone());
 }
 
 }  // namespace
