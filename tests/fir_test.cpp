@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace norvask {
@@ -125,6 +126,45 @@ TEST(FIRTest, SetupWritesEveryMessage) {
     std::ostringstream messages;
     EXPECT_FALSE(fir.Setup(nullptr, messages)) << expected;
     EXPECT_EQ(messages.str(), expected);
+  }
+}
+
+// Without a Setup and Initialize that both count, Run and RunBlock yield 0
+// for every input and build nothing, whatever Out held before.
+TEST(FIRTest, RunBlockYieldsZerosUntilASetupIsFollowedByInitialize) {
+  const Samples taps{0.5, 0.25};
+  const std::pair<const char*, void (*)(FIR&, std::ostream&)> cases[] = {
+      {"never set up", [](FIR&, std::ostream&) {}},
+      {"set up, not initialized", [](FIR& f, std::ostream& m) { f.Setup(nullptr, m); }},
+      {"failed Setup, then Initialize",
+       [](FIR& f, std::ostream& m) {
+         f.EnableFFT = 3;
+         f.Setup(nullptr, m);
+         f.Initialize(m);
+       }},
+      {"Setup again after Initialize",
+       [](FIR& f, std::ostream& m) {
+         f.Setup(nullptr, m);
+         f.Initialize(m);
+         f.Setup(nullptr, m);
+       }},
+      {"FFT path after Finalize", [](FIR& f, std::ostream& m) {
+         f.EnableFFT = f.SuppressFFTSizeReport = 1;
+         f.Setup(nullptr, m);
+         f.Initialize(m);
+         f.Finalize();
+       }}};
+  for (const auto& [label, prepare] : cases) {
+    FIR fir;
+    fir.Taps = &taps;
+    std::ostringstream messages;
+    prepare(fir, messages);
+    fir.Out = 9.0;
+    Samples samples{1.0, -2.0, 3.0};
+    fir.RunBlock(samples.data(), 3, messages);
+    EXPECT_EQ(samples, Samples(3, 0.0)) << label;
+    EXPECT_EQ(fir.In, 3.0) << label;
+    EXPECT_EQ(fir.Out, 0.0) << label;
   }
 }
 
