@@ -39,10 +39,6 @@ struct Rig {
     engine.nPtsOut = points;
   }
   bool Run() { return engine.Setup(nullptr, messages) && engine.Initialize(messages); }
-  std::string Refusal() {
-    EXPECT_FALSE(engine.Setup(nullptr, messages));
-    return messages.str();
-  }
 };
 
 TEST(InterpolateDataKernels, StepDataForEachTypeAndTheDipCase) {
@@ -136,101 +132,72 @@ TEST(InterpolateDataDifferences, DifferencesAndTheirScalingOnAGridOnly) {
             "to 0 and cannot be scaled.\n");
 }
 
+// Settings that Setup refuses, for the table below.
+void everyRangeFault(InterpolateData& e) {
+  e.UseLogX = 2;
+  e.InterpolationType = -1;
+  e.DifferentiateData = e.StepData = 1;
+  e.ScaleByOneOverXStep = 2;
+  e.ScaleForFinalValue = -1;
+}
+void badStepDataWithExplicitAbscissae(InterpolateData& e) {
+  e.x_DataOption = 1;
+  e.DifferentiateData = 3;
+  e.StepData = 2;
+}
+void badDataOption(InterpolateData& e) {
+  e.x_DataOption = -1;
+}
+void asBuilt(InterpolateData&) {}
+
 TEST(InterpolateDataSetup, ReportsEveryFaultInOrder) {
-  const std::string order = ". X-axis data must be in non-repeating ascending order.";
-  struct Case {
-    std::vector<double> x, y, at;
+  const std::string everyRange =
+      "yData array size must be >= 4.\nxData array size must be >= 4.\n"
+      "xData array and yData array must have the same size.\nx_Step must be > 0.\n"
+      "x_Start must be >= xData[0].\nnPtsOut must be an integer > 0.\n"
+      "UseLogX must be an integer in the range [0,1].\n"
+      "InterpolationType must be an integer in the range [0,2].\n"
+      "ScaleByOneOverXStep must be an integer in the range [0,1].\n"
+      "ScaleForFinalValue must be an integer in the range [0,1].\n";
+  const std::string badStepData =
+      "yData array size must be >= 4.\nxData array and yData array must have the same "
+      "size.\nx_Data array size must be > 0.\n"
+      "DifferentiateData must be an integer in the range [0,1].\n"
+      "StepData must be an integer in the range [0,1].\n";
+  const std::string beyond =
+      "x_Start + double(nPtsOut-1)*x_Step > xData[0][ int(xData.size()) - 1].\n";
+  const std::string option = "x_DataOption must be an integer in the range [0,1].\n";
+  const struct {
+    std::vector<double> x, y;
     double start, step;
     int points;
     void (*adjust)(InterpolateData&);
-    std::string expected;
-  };
-  const Case cases[] = {
+    std::string expected;  // empty: accepted
+  } cases[] = {
       // The scale settings count for differences of step data on a grid only.
-      {{0, 1},
-       {0, 1, 2},
-       {},
-       -1.0,
-       0.0,
-       0,
-       [](InterpolateData& e) {
-         e.UseLogX = 2;
-         e.InterpolationType = -1;
-         e.DifferentiateData = e.StepData = 1;
-         e.ScaleByOneOverXStep = 2;
-         e.ScaleForFinalValue = -1;
-       },
-       "yData array size must be >= 4.\nxData array size must be >= 4.\n"
-       "xData array and yData array must have the same size.\nx_Step must be > 0.\n"
-       "x_Start must be >= xData[0].\nnPtsOut must be an integer > 0.\n"
-       "UseLogX must be an integer in the range [0,1].\n"
-       "InterpolationType must be an integer in the range [0,2].\n"
-       "ScaleByOneOverXStep must be an integer in the range [0,1].\n"
-       "ScaleForFinalValue must be an integer in the range [0,1].\n"},
+      {{0, 1}, {0, 1, 2}, -1.0, 0.0, 0, everyRangeFault, everyRange},
       // A bad StepData stops before the order check; explicit abscissae must be given.
-      {{0, 1, 1, 2},
-       {0, 1, 2},
-       {},
-       0.0,
-       1.0,
-       1,
-       [](InterpolateData& e) {
-         e.x_DataOption = 1;
-         e.DifferentiateData = 3;
-         e.StepData = 2;
-       },
-       "yData array size must be >= 4.\nxData array and yData array must have the same "
-       "size.\nx_Data array size must be > 0.\n"
-       "DifferentiateData must be an integer in the range [0,1].\n"
-       "StepData must be an integer in the range [0,1].\n"},
-      {{0, 1, 2, 3},
-       {0, 1, 2, 3},
-       {},
-       0.0,
-       1.0,
-       1,
-       [](InterpolateData& e) { e.x_DataOption = -1; },
-       "x_DataOption must be an integer in the range [0,1].\n"},
+      {{0, 1, 1, 2}, {0, 1, 2}, 0.0, 1.0, 1, badStepDataWithExplicitAbscissae, badStepData},
+      {{0, 1, 2, 3}, {0, 1, 2, 3}, 0.0, 1.0, 1, badDataOption, option},
       // The last grid point may pass the data by 0.1 % of a step, no more.
-      {{0, 1, 2, 3}, {0, 1, 4, 9}, {}, 0.0, 0.75015, 5, [](InterpolateData&) {}, ""},
-      {{0, 1, 2, 3},
-       {0, 1, 4, 9},
-       {},
-       0.0,
-       0.751,
-       5,
-       [](InterpolateData&) {},
-       "x_Start + double(nPtsOut-1)*x_Step > xData[0][ int(xData.size()) - 1].\n"},
-      // An order fault names the first pair, a repeated abscissa included, without a line feed.
-      {{0, 1, 1, 2, 1.5},
-       {0, 1, 2, 3, 4},
-       {0.5},
-       0.0,
-       1.0,
-       0,
-       [](InterpolateData&) {},
-       "xData[3] = 1  <= xData[2] = 1" + order},
-      {{0, 2.5e-12, 1e-12, 3e-12},
-       {0, 1, 2, 3},
-       {0.5e-12},
-       0.0,
-       1.0,
-       0,
-       [](InterpolateData&) {},
-       "xData[3] = 1e-12  <= xData[2] = 2.5e-12" + order},
-      {{0, 1, 2, NAN},
-       {0, 1, 2, 3},
-       {0.5},
-       0.0,
-       1.0,
-       0,
-       [](InterpolateData&) {},
-       "xData[4] = nan  <= xData[3] = 2" + order}};
-  for (const Case& c : cases) {
-    Rig rig(c.x, c.y, c.at, 0, 0, c.start, c.step, c.points);
+      {{0, 1, 2, 3}, {0, 1, 4, 9}, 0.0, 0.75015, 5, asBuilt, ""},
+      {{0, 1, 2, 3}, {0, 1, 4, 9}, 0.0, 0.751, 5, asBuilt, beyond}};
+  for (const auto& c : cases) {
+    Rig rig(c.x, c.y, {}, 0, 0, c.start, c.step, c.points);
     c.adjust(rig.engine);
     EXPECT_EQ(rig.engine.Setup(nullptr, rig.messages), c.expected.empty()) << c.expected;
     EXPECT_EQ(rig.messages.str(), c.expected);
+  }
+  // An order fault names the first pair, a repeated abscissa or NaN included,
+  // without a line feed.
+  const std::pair<std::vector<double>, std::string> orders[] = {
+      {{0, 1, 1, 2, 1.5}, "xData[3] = 1  <= xData[2] = 1"},
+      {{0, 2.5e-12, 1e-12, 3e-12}, "xData[3] = 1e-12  <= xData[2] = 2.5e-12"},
+      {{0, 1, 2, NAN}, "xData[4] = nan  <= xData[3] = 2"}};
+  for (const auto& [x, pair] : orders) {
+    Rig rig(x, std::vector<double>(x.size(), 0.0), {0.5e-12});
+    EXPECT_FALSE(rig.engine.Setup(nullptr, rig.messages)) << pair;
+    EXPECT_EQ(rig.messages.str(), pair + ". X-axis data must be in non-repeating ascending order.");
   }
 }
 
