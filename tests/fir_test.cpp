@@ -133,38 +133,28 @@ TEST(FIRTest, SetupWritesEveryMessage) {
 // for every input and build nothing, whatever Out held before.
 TEST(FIRTest, RunBlockYieldsZerosUntilASetupIsFollowedByInitialize) {
   const Samples taps{0.5, 0.25};
-  const std::pair<const char*, void (*)(FIR&, std::ostream&)> cases[] = {
-      {"never set up", [](FIR&, std::ostream&) {}},
-      {"set up, not initialized", [](FIR& f, std::ostream& m) { f.Setup(nullptr, m); }},
-      {"failed Setup, then Initialize",
-       [](FIR& f, std::ostream& m) {
-         f.EnableFFT = 3;
-         f.Setup(nullptr, m);
-         f.Initialize(m);
-       }},
-      {"Setup again after Initialize",
-       [](FIR& f, std::ostream& m) {
-         f.Setup(nullptr, m);
-         f.Initialize(m);
-         f.Setup(nullptr, m);
-       }},
-      {"FFT path after Finalize", [](FIR& f, std::ostream& m) {
-         f.EnableFFT = f.SuppressFFTSizeReport = 1;
-         f.Setup(nullptr, m);
-         f.Initialize(m);
-         f.Finalize();
-       }}};
-  for (const auto& [label, prepare] : cases) {
+  // {EnableFFT, the phases called first: Setup, Initialize, Finalize}
+  const std::pair<std::int32_t, std::string> cases[] = {
+      {0, ""}, {0, "S"}, {3, "SI"}, {0, "SIS"}, {1, "SIF"}};
+  for (const auto& [enableFFT, phases] : cases) {
     FIR fir;
     fir.Taps = &taps;
+    fir.EnableFFT = enableFFT;
     std::ostringstream messages;
-    prepare(fir, messages);
+    for (char phase : phases) {
+      if (phase == 'S')
+        fir.Setup(nullptr, messages);
+      else if (phase == 'I')
+        fir.Initialize(messages);
+      else
+        fir.Finalize();
+    }
     fir.Out = 9.0;
     Samples samples{1.0, -2.0, 3.0};
     fir.RunBlock(samples.data(), 3, messages);
-    EXPECT_EQ(samples, Samples(3, 0.0)) << label;
-    EXPECT_EQ(fir.In, 3.0) << label;
-    EXPECT_EQ(fir.Out, 0.0) << label;
+    EXPECT_EQ(samples, Samples(3, 0.0)) << phases;
+    EXPECT_EQ(fir.In, 3.0) << phases;
+    EXPECT_EQ(fir.Out, 0.0) << phases;
   }
 }
 
