@@ -130,6 +130,34 @@ TEST_F(AmiEntryTest, EveryTxiFiltersEveryColumnWithItsOwnStepResponseScaledByOut
   }
 }
 
+// Simulators pass parameter strings across lines: a line feed, carriage
+// return or form feed ends a name as a space does; a tab does not, so the name
+// is not found and its default holds.
+TEST_F(AmiEntryTest, MultiLineParameterStringsReadAsOnOneLine) {
+  const long rows = 2500;
+  const std::vector<double> input = randomColumns(rows, 2, 5);
+  // {parameters, txi, OutputGain, message}
+  const std::tuple<const char*, int, double, std::string> cases[] = {
+      {"(Norvask\n(txi\n3)\n(OutputGain 0.5))", 3, 0.5, ""},
+      {"(Norvask\r\n  (txi\r\n3)\r\n  (OutputGain\r\n-2)\r\n)\r\n", 3, -2.0, ""},
+      {"(Norvask\f(OutputGain\f0.25)\f(txi\f12))", 12, 0.25, ""},
+      {"(Norvask\n\t(txi\t9)\n\t(OutputGain 0.5))", 1, 0.5, defaultLine("txi")}};
+  for (const auto& [parameters, txi, gain, message] : cases) {
+    std::vector<double> matrix = input;
+    const AmiCall call = callAmi(library, matrix, rows, 1, kSampleInterval, kBitTime, parameters);
+    EXPECT_EQ(call.initResult, 1) << parameters;
+    EXPECT_EQ(call.message, message) << parameters;
+    const std::vector<double> taps = driverTaps(txi + 1);
+    for (long c = 0; c < 2; ++c) {
+      const std::vector<double> expected =
+          convolve({input.begin() + c * rows, input.begin() + (c + 1) * rows}, taps, gain);
+      for (long r = 0; r < rows; ++r)
+        ASSERT_NEAR(matrix[c * rows + r], expected[r], 1e-12 * (1.0 + std::fabs(expected[r])))
+            << parameters << " column " << c << " row " << r;
+    }
+  }
+}
+
 // Arguments with nothing to filter succeed without a word; settings or host
 // arguments the model cannot run with fail with one reason (after Setup's line
 // for the settings). Either way AMI_Close takes the handle and every column

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace norvask {
@@ -125,6 +126,35 @@ TEST(FIRTest, SetupWritesEveryMessage) {
     std::ostringstream messages;
     EXPECT_FALSE(fir.Setup(nullptr, messages)) << expected;
     EXPECT_EQ(messages.str(), expected);
+  }
+}
+
+// Without a Setup and Initialize that both count, Run and RunBlock yield 0
+// for every input and build nothing, whatever Out held before.
+TEST(FIRTest, RunBlockYieldsZerosUntilASetupIsFollowedByInitialize) {
+  const Samples taps{0.5, 0.25};
+  // {EnableFFT, the phases called first: Setup, Initialize, Finalize}
+  const std::pair<std::int32_t, std::string> cases[] = {
+      {0, ""}, {0, "S"}, {3, "SI"}, {0, "SIS"}, {1, "SIF"}};
+  for (const auto& [enableFFT, phases] : cases) {
+    FIR fir;
+    fir.Taps = &taps;
+    fir.EnableFFT = enableFFT;
+    std::ostringstream messages;
+    for (char phase : phases) {
+      if (phase == 'S')
+        fir.Setup(nullptr, messages);
+      else if (phase == 'I')
+        fir.Initialize(messages);
+      else
+        fir.Finalize();
+    }
+    fir.Out = 9.0;
+    Samples samples{1.0, -2.0, 3.0};
+    fir.RunBlock(samples.data(), 3, messages);
+    EXPECT_EQ(samples, Samples(3, 0.0)) << phases;
+    EXPECT_EQ(fir.In, 3.0) << phases;
+    EXPECT_EQ(fir.Out, 0.0) << phases;
   }
 }
 

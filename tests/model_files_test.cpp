@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/StepResponseTable.h"
@@ -93,8 +94,9 @@ AmiNode amiRoot() {
   return root;
 }
 
-// Balanced, with the required reserved parameters, a format for every model
-// parameter, and descriptions short enough for a parameter dialog.
+// Balanced, with the reserved parameters and model parameters at their values
+// and defaults, a format for every model parameter, and descriptions short
+// enough for a parameter dialog.
 TEST(AmiFile, ReservedParametersFormatsAndDescriptions) {
   const AmiNode root = amiRoot();
   EXPECT_EQ(root.name, "Norvask");
@@ -112,10 +114,31 @@ TEST(AmiFile, ReservedParametersFormatsAndDescriptions) {
       formats += child(parameter, format) != nullptr;
     EXPECT_EQ(formats, 1) << parameter.name;
   }
-  const AmiNode* gain = child(*specific, "OutputGain");
-  ASSERT_NE(gain, nullptr);
-  ASSERT_NE(child(*gain, "Range"), nullptr);
-  EXPECT_EQ(child(*gain, "Range")->atoms, (std::vector<std::string>{"1", "-10", "10"}));
+  // {group, parameter, entry, its words}: what a simulator shows and passes.
+  const std::tuple<const char*, const char*, const char*, std::vector<std::string>> entries[] = {
+      {"Reserved_Parameters", "AMI_Version", "Value", {"7.1"}},
+      {"Reserved_Parameters", "Init_Returns_Impulse", "Value", {"True"}},
+      {"Reserved_Parameters", "GetWave_Exists", "Value", {"False"}},
+      {"Reserved_Parameters", "Modulation", "Value", {"NRZ"}},
+      {"Reserved_Parameters", "Max_Init_Aggressors", "Value", {"64"}},
+      {"Reserved_Parameters", "Ignore_Bits", "Value", {"0"}},
+      {"Reserved_Parameters", "Resolve_Exists", "Value", {"False"}},
+      {"Model_Specific", "OutputGain", "Usage", {"In"}},
+      {"Model_Specific", "OutputGain", "Type", {"Float"}},
+      {"Model_Specific", "OutputGain", "Range", {"1", "-10", "10"}},
+      {"Model_Specific", "OutputGain", "Default", {"1"}},
+      {"Model_Specific", "txi", "Usage", {"In"}},
+      {"Model_Specific", "txi", "Type", {"Integer"}},
+      {"Model_Specific", "txi", "Range", {"1", "0", "15"}},
+      {"Model_Specific", "txi", "Default", {"1"}}};
+  for (const auto& [group, name, entry, words] : entries) {
+    const AmiNode* parameter = child(*child(root, group), name);
+    ASSERT_NE(parameter, nullptr) << name;
+    const AmiNode* found = child(*parameter, entry);
+    ASSERT_NE(found, nullptr) << name << " " << entry;
+    EXPECT_EQ(found->atoms, words) << name << " " << entry;
+  }
+  EXPECT_EQ(specific->children.size(), 2u);
   std::vector<std::string> descriptions;
   collectDescriptions(root, descriptions);
   EXPECT_EQ(descriptions.size(), 10u);

@@ -85,7 +85,11 @@ TEST(ParamsLookup, RootThenAWholeWordNameAtLevel2OrAnywhereAfterName1AtLevel3) {
                {"(Norvask (Group (txi 3)))", "Norvask.txi", {}},
                {"(Norvask (txi2 5) (txi 4))", "Norvask.txi", 4},
                {"(Norvask (txi 2) (txi 5))", "Norvask.txi", 2},
+               // A name ends at a space, line feed, carriage return or form feed, not a tab.
                {"(Norvask\r(txi\r7))", "Norvask.txi", 7},
+               {"(Norvask\n(txi\n6)\n)", "Norvask.txi", 6},
+               {"(Norvask\f(txi\f5))", "Norvask.txi", 5},
+               {"(Norvask (txi\t3))", "Norvask.txi", {}},
                {"(Norvask (txi     )", "Norvask.txi", 0},  // ')' is the last character
                {"(Norvask (txi 3))", "Norvask.txi.", {}},  // a final dot is kept
                {"(Norvask (Group (txi 3)))", "Norvask.Group.txi", 3},
