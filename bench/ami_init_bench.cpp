@@ -16,7 +16,7 @@
 
 #include "MachineLimit.h"
 #include "ami/Kx_Norvask.h"
-#include "host/AmiLibrary.h"
+#include "host/model/ModelLibrary.h"
 
 namespace norvask::bench {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/StatisticalEye.h"
+#include "host/analysis/StatisticalEye.h"
 
 namespace norvask::host {
 namespace {

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "host/PortMap.h"
-#include "host/SParameterChannel.h"
-#include "host/Touchstone.h"
+#include "host/channel/PortMap.h"
+#include "host/channel/SParameterChannel.h"
+#include "host/channel/Touchstone.h"
 #include "tools/ExampleLane.h"
 
 namespace norvask::host {

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "host/EyeMetrics.h"
+#include "host/analysis/EyeMetrics.h"
 #include "support/ScratchFiles.h"
 
 namespace norvask::host {

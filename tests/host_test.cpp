@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "host/ChannelFile.h"
-#include "host/EyeMetrics.h"
-#include "host/SeriesCsv.h"
+#include "host/channel/ChannelFile.h"
+#include "host/analysis/EyeMetrics.h"
+#include "host/output/SeriesCsv.h"
 #include "support/ScratchFiles.h"
 
 namespace norvask::host {

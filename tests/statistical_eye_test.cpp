@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "host/BerContourPlot.h"
-#include "host/EyeMetrics.h"
-#include "host/LossyChannel.h"
-#include "host/StatisticalEye.h"
-#include "host/StatisticalEyeCsv.h"
+#include "host/output/BerContourPlot.h"
+#include "host/analysis/EyeMetrics.h"
+#include "host/channel/LossyChannel.h"
+#include "host/analysis/StatisticalEye.h"
+#include "host/output/StatisticalEyeCsv.h"
 
 namespace norvask::host {
 namespace {

@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "host/ChannelInput.h"
-#include "host/EngineeringFormat.h"
-#include "host/EyeMetrics.h"
-#include "host/PortMap.h"
-#include "host/SParameterChannel.h"
-#include "host/Touchstone.h"
+#include "host/channel/ChannelInput.h"
+#include "host/base/EngineeringFormat.h"
+#include "host/analysis/EyeMetrics.h"
+#include "host/channel/PortMap.h"
+#include "host/channel/SParameterChannel.h"
+#include "host/channel/Touchstone.h"
 #include "support/ScratchFiles.h"
 #include "tools/ExampleLane.h"
 #include "tools/TouchstoneWriter.h"

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "host/ChannelFile.h"
-#include "host/PortMap.h"
-#include "host/SParameterChannel.h"
-#include "host/Touchstone.h"
+#include "host/channel/ChannelFile.h"
+#include "host/channel/PortMap.h"
+#include "host/channel/SParameterChannel.h"
+#include "host/channel/Touchstone.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "host/AmiLibrary.h"
+#include "host/model/ModelLibrary.h"
 
 namespace {
 

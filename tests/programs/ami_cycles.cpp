@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/AmiLibrary.h"
+#include "host/model/ModelLibrary.h"
 
 namespace {
 

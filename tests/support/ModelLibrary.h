@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/AmiLibrary.h"
+#include "host/model/ModelLibrary.h"
 
 namespace norvask::testing {
 

@@ -1,0 +1,50 @@
+#include "host/model/ModelRun.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace norvask::host {
+
+namespace {
+
+std::size_t longestResponse(const ChannelSet& channels) {
+  std::size_t longest = channels.channel.size();
+  for (const auto& aggressor : channels.aggressors)
+    longest = std::max(longest, aggressor.size());
+  return longest;
+}
+
+// Column after column, channel first: the IBIS-AMI matrix layout.
+std::vector<double> columnMajorMatrix(const ChannelSet& channels, std::size_t rows) {
+  std::vector<double> matrix(rows * (channels.aggressors.size() + 1), 0.0);
+  std::copy(channels.channel.begin(), channels.channel.end(), matrix.begin());
+  for (std::size_t a = 0; a < channels.aggressors.size(); ++a) {
+    const auto& aggressor = channels.aggressors[a];
+    std::copy(aggressor.begin(), aggressor.end(),
+              matrix.begin() + static_cast<std::ptrdiff_t>((a + 1) * rows));
+  }
+  return matrix;
+}
+
+}  // namespace
+
+ModelRun runThroughModel(const AmiLibrary& library, const ChannelSet& channels,
+                         const LinkTiming& timing, double tailTime, const std::string& parameters) {
+  const double sampleInterval = timing.sampleInterval();
+  const auto tailSamples = static_cast<std::size_t>(std::ceil(tailTime / sampleInterval));
+  const std::size_t rows = longestResponse(channels) + tailSamples;
+  std::vector<double> matrix = columnMajorMatrix(channels, rows);
+
+  ModelRun run;
+  run.rows = static_cast<long>(rows);
+  const auto aggressors = static_cast<long>(channels.aggressors.size());
+  run.call = library.InitAndClose(matrix, run.rows, aggressors, sampleInterval, timing.bitTime(),
+                                  parameters);
+  for (std::size_t c = 0; c <= channels.aggressors.size(); ++c) {
+    const auto first = matrix.begin() + static_cast<std::ptrdiff_t>(c * rows);
+    run.columns.emplace_back(first, first + static_cast<std::ptrdiff_t>(rows));
+  }
+  return run;
+}
+
+}  // namespace norvask::host
