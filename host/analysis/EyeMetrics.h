@@ -1,4 +1,4 @@
-// Eye figures of a link's impulse response, from the library's own
+// Worst-case eye figures of a link's impulse response, from the library's own
 // peak-distortion analysis (ImpulseOperations).
 //
 // The host measures the response exactly as the equalizer's step-response
@@ -8,8 +8,9 @@
 #define NORVASK_HOST_ANALYSIS_EYEMETRICS_H_
 
 #include <cstdint>
-#include <string>
 #include <vector>
+
+#include "host/base/Status.h"
 
 namespace norvask::host {
 
@@ -32,17 +33,9 @@ struct EyeMetrics {
   bool defined() const;
 };
 
-// Pulse response of one bit of 1 V: the step response (running sum of
-// impulse x sampleInterval) minus itself one bit later; samplesPerBit values
-// longer than the impulse.
-// REQUIRES: samplesPerBit >= 1.
-std::vector<double> pulseResponse(const std::vector<double>& impulse, double sampleInterval,
-                                  std::int32_t samplesPerBit);
-
-// Measures `impulse` (1/s). On failure returns false and sets `error` to the
-// analysis's own message.
-bool measureEye(const std::vector<double>& impulse, double sampleInterval,
-                std::int32_t samplesPerBit, EyeMetrics& eye, std::string& error);
+// Measures `impulse` (1/s). A failure carries the analysis's own message.
+Status measureEye(const std::vector<double>& impulse, double sampleInterval,
+                  std::int32_t samplesPerBit, EyeMetrics& eye);
 
 // Takes the aggressors into the eye figures (worst case): at the sampling
 // phase of the main cursor, every aggressor pulse response, sampled a unit
@@ -50,6 +43,11 @@ bool measureEye(const std::vector<double>& impulse, double sampleInterval,
 // worst-case and raising the best-case upper level by that much.
 void includeCrosstalk(const std::vector<std::vector<double>>& aggressors, double sampleInterval,
                       std::int32_t samplesPerBit, EyeMetrics& eye);
+
+// measureEye on the victim, then includeCrosstalk of the aggressors.
+Status worstCaseEye(const std::vector<double>& victim,
+                    const std::vector<std::vector<double>>& aggressors, double sampleInterval,
+                    std::int32_t samplesPerBit, EyeMetrics& eye);
 
 }  // namespace norvask::host
 

@@ -1,13 +1,15 @@
-// The statistical eye of a model run: the filtered channel column as the
-// victim, every other column as an aggressor, each turned into the pulse
-// response of one bit of the eye analysis' logic level.
+// The figures of one model run, computed once for the single run and for
+// every sweep point alike: the worst-case eye of the filtered channel column
+// with the other columns as aggressors, and the statistical eye of the same
+// columns as pulse responses of one bit of the analysis' logic level.
 #ifndef NORVASK_HOST_ANALYSIS_RUNANALYSIS_H_
 #define NORVASK_HOST_ANALYSIS_RUNANALYSIS_H_
 
-#include <string>
-
-#include "host/model/ModelRun.h"
+#include "host/analysis/EyeMetrics.h"
 #include "host/analysis/StatisticalEye.h"
+#include "host/base/LinkTiming.h"
+#include "host/base/Status.h"
+#include "host/model/ModelRun.h"
 
 namespace norvask::host {
 
@@ -18,10 +20,16 @@ struct StatisticalRequest {
   bool rankSweep = false;  // rank the txi sweep by eye height at targetBer
 };
 
+struct RunFigures {
+  EyeMetrics eye;  // worst case, aggressors included
+  StatisticalEye statistical;
+  EyeAtBer atBer;  // statistical at request.targetBer
+};
+
+// Fails with "eye analysis: ..." or "statistical eye: ...".
 // REQUIRES: run.columns not empty.
-bool statisticalEyeOfRun(const ModelRun& run, const LinkTiming& timing,
-                         const StatisticalRequest& request, StatisticalEye& eye,
-                         std::string& error);
+Status analyseRun(const ModelRun& run, const LinkTiming& timing, const StatisticalRequest& request,
+                  RunFigures& figures);
 
 }  // namespace norvask::host
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <functional>
 
+#include "host/analysis/JitterTaps.h"
+#include "host/analysis/PulseResponse.h"
 #include "host/analysis/VoltageDistribution.h"
 
 namespace norvask::host {
@@ -14,8 +16,6 @@ namespace {
 // Thresholds reach this many noise rms beyond the widest pattern, where the
 // BER has settled at one half.
 constexpr double kNoiseMargin = 8.0;
-// A Gaussian's mass beyond 38 rms is below 1e-300.
-constexpr double kJitterReach = 38.0;
 // Cursors are summed on bins up to 64 times finer than the grid, with at most
 // 2^16 fine bins across the grid.
 constexpr std::int64_t kMaxFineness = 64;
@@ -23,62 +23,11 @@ constexpr std::int64_t kFineBudget = 1 << 16;
 // Grids beyond this many bins are a typing error in a setting, not a request.
 constexpr double kMaxBins = 1 << 22;
 
-double sampleAt(const std::vector<double>& pulse, std::int64_t index) {
-  if (index < 0 || index >= static_cast<std::int64_t>(pulse.size()))
-    return 0.0;
-  return pulse[static_cast<std::size_t>(index)];
-}
-
-// What a sample at `position` sees: the signal cursor, and the magnitude of
-// every other cursor position + k S, k != 0, times the amplitude.
-struct PhaseCursors {
-  double signal = 0.0;
-  std::vector<double> interference;
-};
-
-PhaseCursors cursorsAt(const std::vector<double>& pulse, std::int64_t position,
-                       std::int32_t samplesPerBit, double amplitude) {
-  PhaseCursors cursors;
-  cursors.signal = amplitude * sampleAt(pulse, position);
-  const auto length = static_cast<std::int64_t>(pulse.size());
-  std::int64_t first = position % samplesPerBit;
-  if (first < 0)
-    first += samplesPerBit;
-  for (std::int64_t i = first; i < length; i += samplesPerBit) {
-    const double value = pulse[static_cast<std::size_t>(i)];
-    if (i != position && value != 0.0)
-      cursors.interference.push_back(amplitude * std::fabs(value));
-  }
-  return cursors;
-}
-
 double sumOf(const std::vector<double>& values) {
   double sum = 0.0;
   for (double value : values)
     sum += value;
   return sum;
-}
-
-// Peak distortion of all cursors at `phase`, V.
-double peakDistortion(const std::vector<double>& pulse, std::int32_t phase,
-                      std::int32_t samplesPerBit, double amplitude) {
-  // Position -1 is no cursor, so every cursor of the phase counts.
-  const PhaseCursors cursors = cursorsAt(pulse, phase - samplesPerBit, samplesPerBit, amplitude);
-  return sumOf(cursors.interference);
-}
-
-std::int32_t worstPhase(const std::vector<double>& pulse, std::int32_t samplesPerBit,
-                        double amplitude) {
-  std::int32_t worst = 0;
-  double largest = -1.0;
-  for (std::int32_t phase = 0; phase < samplesPerBit; ++phase) {
-    const double distortion = peakDistortion(pulse, phase, samplesPerBit, amplitude);
-    if (distortion > largest) {
-      largest = distortion;
-      worst = phase;
-    }
-  }
-  return worst;
 }
 
 // The voltage grid, and the finer one on which cursors are first summed:
@@ -173,45 +122,14 @@ double widestLevel(const std::vector<double>& victim,
   return victimLevel + crosstalkLevel;
 }
 
-// Probability of each sampling-time offset of -reach .. reach phase steps:
-// Gaussian cells of random jitter convolved with the two Diracs at
-// +-deterministic / 2, each split between its two neighbouring steps.
-std::vector<double> jitterTaps(const StatisticalEyeSettings& settings, std::int64_t& reach) {
-  const double steps = settings.samplesPerBit;
-  const double sigma = settings.randomJitterRms * steps;
-  const double dirac = settings.deterministicJitter * steps / 2.0;
-  const auto randomReach = static_cast<std::int64_t>(std::ceil(kJitterReach * sigma));
-  const auto diracFloor = static_cast<std::int64_t>(std::floor(dirac));
-  reach = randomReach + diracFloor + 1;
-  std::vector<double> taps(static_cast<std::size_t>(2 * reach + 1), 0.0);
-  const double fraction = dirac - static_cast<double>(diracFloor);
-  const std::int64_t diracSteps[] = {-diracFloor - 1, -diracFloor, diracFloor, diracFloor + 1};
-  const double diracWeights[] = {0.5 * fraction, 0.5 * (1.0 - fraction), 0.5 * (1.0 - fraction),
-                                 0.5 * fraction};
-  for (std::int64_t r = -randomReach; r <= randomReach; ++r) {
-    // Mass of the cell [r - 1/2, r + 1/2], each side from its own tail.
-    double cell = 1.0;
-    if (sigma > 0.0) {
-      const double inner = (std::fabs(static_cast<double>(r)) - 0.5) / (sigma * std::sqrt(2.0));
-      const double outer = (std::fabs(static_cast<double>(r)) + 0.5) / (sigma * std::sqrt(2.0));
-      cell = r == 0 ? std::erf(outer) : 0.5 * (std::erfc(inner) - std::erfc(outer));
-    }
-    for (int d = 0; d < 4; ++d)
-      taps[static_cast<std::size_t>(r + diracSteps[d] + reach)] += cell * diracWeights[d];
-  }
-  return taps;
-}
-
-bool checkSettings(const StatisticalEyeSettings& s, std::string& error) {
+Status checkSettings(const StatisticalEyeSettings& s) {
   const bool valid = s.samplesPerBit >= 1 && s.amplitude > 0.0 && s.noiseRms >= 0.0 &&
                      s.randomJitterRms >= 0.0 && s.deterministicJitter >= 0.0 &&
                      s.binFraction > 0.0 && s.bins >= 0;
-  if (!valid) {
-    error =
-        "statistical eye: samples per bit >= 1, amplitude and bin fraction > 0, noise, jitter "
-        "and bins >= 0 required";
-  }
-  return valid;
+  return valid ? Status::Ok()
+               : Status::Error(
+                     "statistical eye: samples per bit >= 1, amplitude and bin fraction > 0, "
+                     "noise, jitter and bins >= 0 required");
 }
 
 double circularAt(const std::vector<double>& values, std::int64_t index) {
@@ -244,22 +162,20 @@ double crossingFraction(double inside, double outside, double target) {
 
 }  // namespace
 
-bool StatisticalEye::Compute(const std::vector<double>& victimPulse,
-                             const std::vector<std::vector<double>>& aggressorPulses,
-                             const StatisticalEyeSettings& settings, std::string& error) {
-  if (!checkSettings(settings, error))
-    return false;
-  const auto peak = std::max_element(victimPulse.begin(), victimPulse.end());
-  if (peak == victimPulse.end() || !(*peak > 0.0)) {
-    error = "statistical eye: the victim pulse has no positive main cursor";
-    return false;
-  }
+Status StatisticalEye::Compute(const std::vector<double>& victimPulse,
+                               const std::vector<std::vector<double>>& aggressorPulses,
+                               const StatisticalEyeSettings& settings) {
+  if (Status valid = checkSettings(settings); !valid.ok())
+    return valid;
+  const std::size_t peak = host::mainCursorIndex(victimPulse);
+  if (victimPulse.empty() || !(victimPulse[peak] > 0.0))
+    return Status::Error("statistical eye: the victim pulse has no positive main cursor");
   phases_ = settings.samplesPerBit;
-  mainCursor_ = peak - victimPulse.begin();
+  mainCursor_ = static_cast<std::int64_t>(peak);
   const std::int64_t firstSample = mainCursor_ - phases_ / 2;
   const double widest = widestLevel(victimPulse, aggressorPulses, firstSample, settings);
-  if (!SizeGrid(widest, *peak, settings, error))
-    return false;
+  if (Status sized = SizeGrid(widest, victimPulse[peak], settings); !sized.ok())
+    return sized;
   // As fine as the budget allows, so that rounding each cursor costs little.
   const VoltageGrid grid{binWidth_,
                          std::clamp<std::int64_t>(kFineBudget / thresholds_, 1, kMaxFineness)};
@@ -278,24 +194,23 @@ bool StatisticalEye::Compute(const std::vector<double>& victimPulse,
     FillPhase(phase, one, settings.noiseRms / binWidth_);
   }
   ApplyJitter(settings);
-  return true;
+  return Status::Ok();
 }
 
-bool StatisticalEye::SizeGrid(double widest, double mainCursor,
-                              const StatisticalEyeSettings& settings, std::string& error) {
+Status StatisticalEye::SizeGrid(double widest, double mainCursor,
+                                const StatisticalEyeSettings& settings) {
   binWidth_ = settings.bins > 0 ? 2.0 * widest / settings.bins
                                 : settings.binFraction * settings.amplitude * mainCursor;
   const double reach = (widest + kNoiseMargin * settings.noiseRms) / binWidth_;
   if (!(reach < kMaxBins)) {
-    error = "statistical eye: the voltage grid would exceed " +
-            std::to_string(static_cast<long>(kMaxBins)) + " bins";
-    return false;
+    return Status::Error("statistical eye: the voltage grid would exceed " +
+                         std::to_string(static_cast<long>(kMaxBins)) + " bins");
   }
   // Thresholds b + 1/2 for bins b = -halfSpan - 1 .. halfSpan: symmetric about 0.
   const auto halfSpan = static_cast<std::int64_t>(std::ceil(reach)) + 1;
   lowestThresholdBin_ = -halfSpan - 1;
   thresholds_ = static_cast<std::int32_t>(2 * halfSpan + 2);
-  return true;
+  return Status::Ok();
 }
 
 void StatisticalEye::FillPhase(std::int32_t phase, const VoltageDistribution& one,

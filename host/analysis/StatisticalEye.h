@@ -26,8 +26,9 @@
 #define NORVASK_HOST_ANALYSIS_STATISTICALEYE_H_
 
 #include <cstdint>
-#include <string>
 #include <vector>
+
+#include "host/base/Status.h"
 
 namespace norvask::host {
 
@@ -65,11 +66,11 @@ struct EyeAtBer {
 class StatisticalEye {
  public:
   // Pulse responses are for a 1 V bit on the grid of samplesPerBit samples per
-  // bit. Returns false with a one-line `error` when the victim has no positive
-  // main cursor or a setting is out of range.
-  bool Compute(const std::vector<double>& victimPulse,
-               const std::vector<std::vector<double>>& aggressorPulses,
-               const StatisticalEyeSettings& settings, std::string& error);
+  // bit. Fails when the victim has no positive main cursor or a setting is
+  // out of range.
+  Status Compute(const std::vector<double>& victimPulse,
+                 const std::vector<std::vector<double>>& aggressorPulses,
+                 const StatisticalEyeSettings& settings);
 
   std::int32_t phases() const { return phases_; }
   std::int32_t thresholds() const { return thresholds_; }
@@ -93,8 +94,7 @@ class StatisticalEye {
   std::vector<double> Bathtub(std::int32_t threshold) const;
 
  private:
-  bool SizeGrid(double widest, double mainCursor, const StatisticalEyeSettings& settings,
-                std::string& error);
+  Status SizeGrid(double widest, double mainCursor, const StatisticalEyeSettings& settings);
   void FillPhase(std::int32_t phase, const VoltageDistribution& one, double noiseBins);
   void FindEdges(const std::vector<double>& bathtub, double targetBer, EyeAtBer& eye) const;
   void ApplyJitter(const StatisticalEyeSettings& settings);

@@ -1,19 +1,18 @@
-// The command line of the ami_host program: what to load, which channel to
-// use, how to set the model, and what to write.
-//
-// Parsing checks every value as it reads it, so a typing error ends the run
-// with one line naming the option instead of a simulation on a wrong setting.
+// The settings of one ami_host run: what to load, which channel to use, how
+// to set the model, and what to write. A default-built HostOptions holds the
+// defaults --help shows.
 #ifndef NORVASK_HOST_APP_HOSTOPTIONS_H_
 #define NORVASK_HOST_APP_HOSTOPTIONS_H_
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "host/model/ModelRun.h"
-#include "host/channel/SParameterChannel.h"
 #include "host/analysis/RunAnalysis.h"
+#include "host/app/NorvaskModel.h"
 #include "host/app/TxiSweep.h"
+#include "host/channel/SParameterChannel.h"
 
 namespace norvask::host {
 
@@ -21,7 +20,7 @@ struct HostOptions {
   std::string libraryPath;  // empty: the Norvask library of this build
   std::string channelFile;  // empty: the built-in lossy channel
   std::string portMap;      // lane of a Touchstone channel, empty: found from the data
-  std::vector<std::string> aggressorFiles;  // --aggressor arguments, see ChannelInput.h
+  std::vector<std::string> aggressorFiles;  // --aggressor arguments, see AggressorInput.h
   BandWindow window = BandWindow::kRaisedCosine;
   double lossAtNyquist_dB = 5.0;
   double channelLengthBits = 64.0;  // built-in channel length, unit intervals
@@ -31,7 +30,6 @@ struct HostOptions {
   double outputGain = 1.0;
   std::string parameters;  // raw parameter string; replaces txi and gain when set
   double tailTime = kDefaultTailTime;
-  bool tailGiven = false;  // messages name --tail only when the user gave it
   bool sweep = false;
   EyeRank rank = EyeRank::kHeight;
   bool csv = false;
@@ -39,16 +37,10 @@ struct HostOptions {
   bool help = false;
   StatisticalRequest statistical;  // --ber, --noise, --rj, --dj, --xtalk-phase, --rank-ber
   bool statEyeFiles = false;       // --stat-eye: write the eye and bathtub figures
+
+  std::set<std::string> given;  // the options on the command line, by name
+  std::string programPath;      // argv[0], for the default library
 };
-
-// Parses argv[1..]. On failure returns false and sets `error` to one line.
-// The fewest samples per bit the Norvask model accepts.
-inline constexpr std::int32_t kMinSamplesPerBit = 4;
-
-bool parseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
-
-// The --help text: every option with its unit and default.
-std::string hostUsage();
 
 }  // namespace norvask::host
 

@@ -1,16 +1,22 @@
 #include "host/app/TxiSweep.h"
 
-#include <charconv>
+#include "host/app/NorvaskModel.h"
 
 namespace norvask::host {
 
-std::string norvaskParameters(std::int32_t txi, double outputGain) {
-  // Shortest text that reads back as the same double: 0.8 stays "0.8".
-  char gain[32];
-  const auto written = std::to_chars(gain, gain + sizeof gain, outputGain);
-  return "(Norvask (OutputGain " + std::string(gain, written.ptr) + ")(txi " + std::to_string(txi) +
-         "))";
+namespace {
+
+// The score a row is ranked by, and whether it may win at all.
+double score(const TxiSweepRow& row, const SweepRequest& request, bool& candidate) {
+  if (request.statistical.rankSweep) {
+    candidate = row.atBer.open;
+    return row.atBer.height;
+  }
+  candidate = row.eye.defined();
+  return request.rank == EyeRank::kHeight ? row.eye.height() : row.eye.openingRatio();
 }
+
+}  // namespace
 
 bool parseEyeRank(const std::string& text, EyeRank& rank) {
   if (text != "height" && text != "ratio")
@@ -19,56 +25,39 @@ bool parseEyeRank(const std::string& text, EyeRank& rank) {
   return true;
 }
 
+std::string eyeRankName(EyeRank rank) {
+  return rank == EyeRank::kHeight ? "height" : "ratio";
+}
+
 std::string rankCriterion(EyeRank rank) {
   return rank == EyeRank::kHeight ? "largest eye height" : "largest eye opening ratio";
 }
 
-bool sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkTiming& timing,
-              double tailTime, double outputGain, EyeRank rank, TxiSweep& sweep, std::string& error,
-              const StatisticalRequest* statistical) {
+Status sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkTiming& timing,
+                const SweepRequest& request, TxiSweep& sweep) {
   sweep = TxiSweep{};
   double bestScore = 0.0;
   for (std::int32_t txi = 0; txi < kTxiSettings; ++txi) {
-    const ModelRun run =
-        runThroughModel(library, channels, timing, tailTime, norvaskParameters(txi, outputGain));
+    const std::string setting = "txi " + std::to_string(txi);
+    const ModelRun run = runThroughModel(library, channels, timing, request.tailTime,
+                                         norvaskParameters(txi, request.outputGain));
     if (run.call.initResult != 1) {
-      error = "AMI_Init failed for txi " + std::to_string(txi) + "; the model's message:\n" +
-              run.call.message;
-      while (!error.empty() && error.back() == '\n')
-        error.pop_back();
-      return false;
+      return Status::Error("AMI_Init failed for " + setting + "; the model's message:\n" +
+                           run.call.message);
     }
-    TxiSweepRow row;
-    row.txi = txi;
-    std::string eyeError;
-    if (!measureEye(run.columns[0], timing.sampleInterval(), timing.SamplesPerBit, row.eye,
-                    eyeError)) {
-      error = "eye analysis failed for txi " + std::to_string(txi) + ": " + eyeError;
-      return false;
-    }
-    const std::vector<std::vector<double>> aggressors(run.columns.begin() + 1, run.columns.end());
-    includeCrosstalk(aggressors, timing.sampleInterval(), timing.SamplesPerBit, row.eye);
-    if (statistical != nullptr) {
-      StatisticalEye eye;
-      if (!statisticalEyeOfRun(run, timing, *statistical, eye, eyeError)) {
-        error = "statistical eye failed for txi " + std::to_string(txi) + ": " + eyeError;
-        return false;
-      }
-      row.atBer = eye.AtBer(statistical->targetBer);
-    }
-    const bool byBer = statistical != nullptr && statistical->rankSweep;
-    const double score = byBer                      ? row.atBer.height
-                         : rank == EyeRank::kHeight ? row.eye.height()
-                                                    : row.eye.openingRatio();
-    // A closed or undefined eye never wins.
-    const bool candidate = byBer ? row.atBer.open : row.eye.defined();
-    if (candidate && (sweep.bestTxi < 0 || score > bestScore)) {
-      bestScore = score;
+    RunFigures figures;
+    if (Status analysed = analyseRun(run, timing, request.statistical, figures); !analysed.ok())
+      return analysed.Within(setting);
+    const TxiSweepRow row{txi, figures.eye, figures.atBer};
+    bool candidate = false;
+    const double rowScore = score(row, request, candidate);
+    if (candidate && (sweep.bestTxi < 0 || rowScore > bestScore)) {
+      bestScore = rowScore;
       sweep.bestTxi = txi;
     }
     sweep.rows.push_back(row);
   }
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace norvask::host

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 
 namespace norvask::host {
 
@@ -77,6 +78,12 @@ std::string decibels(double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%.2f dB", value);
   return text;
+}
+
+std::string general(double value) {
+  std::ostringstream text;
+  text << value;
+  return text.str();
 }
 
 std::string percent(double fraction) {

@@ -32,6 +32,10 @@ std::string count(double value);
 // Decibels with two decimals: "5.00 dB".
 std::string decibels(double value);
 
+// As a stream prints it by default: six significant digits, an exponent
+// when needed ("1e+09", "0.125"). CSV cells and SVG numbers read this way.
+std::string general(double value);
+
 // A fraction as a percentage with up to three significant digits: "0.123 %".
 std::string percent(double fraction);
 

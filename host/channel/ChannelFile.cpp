@@ -1,12 +1,11 @@
 #include "host/channel/ChannelFile.h"
 
-#include "host/channel/TextInput.h"
-
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
+
+#include "host/base/NumberText.h"
+#include "host/channel/TextInput.h"
 
 namespace norvask::host {
 
@@ -38,57 +37,55 @@ std::vector<std::string> splitFields(const std::string& line) {
   return fields;
 }
 
-bool parseFiniteNumber(const std::string& text, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0' && std::isfinite(value);
-}
-
 // A line whose first field reads as a number, finite or not, is data: a
 // column title never starts with one, and "0 nan" must not pass as a title.
 bool looksLikeData(const std::vector<std::string>& fields) {
-  if (fields.empty())
-    return false;
-  char* end = nullptr;
-  std::strtod(fields[0].c_str(), &end);
-  return end != fields[0].c_str() && *end == '\0';
+  return !fields.empty() && looksLikeNumber(fields[0]);
 }
 
-// Two finite numbers and nothing else; otherwise `problem` says what is wrong.
-bool parseDataLine(const std::vector<std::string>& fields, double& time, double& value,
-                   std::string& problem) {
+// Two finite numbers and nothing else.
+Status parseDataLine(const std::vector<std::string>& fields, double& time, double& value) {
   const std::string expected = "expected two numbers (time in s, value in 1/s)";
   if (fields.size() != 2) {
-    problem = expected + ", found " + std::to_string(fields.size()) +
-              (fields.size() == 1 ? " field" : " fields");
-    return false;
+    return Status::Error(expected + ", found " + std::to_string(fields.size()) +
+                         (fields.size() == 1 ? " field" : " fields"));
   }
   for (std::size_t i = 0; i < 2; ++i) {
-    if (!parseFiniteNumber(fields[i], i == 0 ? time : value)) {
-      problem = expected + ", found '" + fields[i] + "'";
-      return false;
-    }
+    if (!readFinite(fields[i], i == 0 ? time : value))
+      return Status::Error(expected + ", found '" + fields[i] + "'");
   }
-  return true;
+  return Status::Ok();
+}
+
+// What is wrong with data line (time, value) after the ones already read.
+Status checkSample(const SampledWaveform& waveform, double time, const std::string& timeText) {
+  if (waveform.time.empty() && time < 0.0) {
+    return Status::Error("the response starts at a negative time (" + timeText +
+                         " s); an impulse response starts at 0 s or later");
+  }
+  if (waveform.time.size() >= kMaxDataLines)
+    return Status::Error("more than " + std::to_string(kMaxDataLines) + " data lines");
+  if (!waveform.time.empty() && !(time > waveform.time.back()))
+    return Status::Error("time must increase from line to line");
+  return Status::Ok();
 }
 
 std::string where(const std::string& sourceName, int lineNumber) {
-  return sourceName + ": line " + std::to_string(lineNumber) + ": ";
+  return sourceName + ": line " + std::to_string(lineNumber);
 }
 
 }  // namespace
 
-bool parseTwoColumnText(std::istream& text, const std::string& sourceName,
-                        SampledWaveform& waveform, std::string& error) {
+Status parseTwoColumnText(std::istream& text, const std::string& sourceName,
+                          SampledWaveform& waveform) {
   waveform = SampledWaveform{};
   std::string line;
   int lineNumber = 0;
   for (LineRead read; (read = readBoundedLine(text, line)) != LineRead::kEnd;) {
     ++lineNumber;
     if (read == LineRead::kTooLong) {
-      error = where(sourceName, lineNumber) + "longer than " + std::to_string(kMaxLineLength) +
-              " characters";
-      return false;
+      return Status::Error("longer than " + std::to_string(kMaxLineLength) + " characters")
+          .Within(where(sourceName, lineNumber));
     }
     if (isBlankOrComment(line))
       continue;
@@ -99,39 +96,23 @@ bool parseTwoColumnText(std::istream& text, const std::string& sourceName,
       continue;
     double time = 0.0;
     double value = 0.0;
-    std::string problem;
-    if (!parseDataLine(fields, time, value, problem)) {
-      error = where(sourceName, lineNumber) + problem;
-      return false;
-    }
-    if (waveform.time.empty() && time < 0.0) {
-      error = where(sourceName, lineNumber) + "the response starts at a negative time (" +
-              fields[0] + " s); an impulse response starts at 0 s or later";
-      return false;
-    }
-    if (waveform.time.size() >= kMaxDataLines) {
-      error = where(sourceName, lineNumber) + "more than " + std::to_string(kMaxDataLines) +
-              " data lines";
-      return false;
-    }
-    if (!waveform.time.empty() && !(time > waveform.time.back())) {
-      error = where(sourceName, lineNumber) + "time must increase from line to line";
-      return false;
-    }
+    Status status = parseDataLine(fields, time, value);
+    if (status.ok())
+      status = checkSample(waveform, time, fields[0]);
+    if (!status.ok())
+      return status.Within(where(sourceName, lineNumber));
     waveform.time.push_back(time);
     waveform.value.push_back(value);
   }
-  if (waveform.time.size() < 2) {
-    error = sourceName + ": needs at least two data lines (time in s, value in 1/s)";
-    return false;
-  }
-  return true;
+  if (waveform.time.size() < 2)
+    return Status::Error(sourceName + ": needs at least two data lines (time in s, value in 1/s)");
+  return Status::Ok();
 }
 
-bool readTwoColumnFile(const std::string& path, SampledWaveform& waveform, std::string& error) {
+Status readTwoColumnFile(const std::string& path, SampledWaveform& waveform) {
   std::ifstream file;
-  return openTextFile(path, "a file", file, error) &&
-         parseTwoColumnText(file, path, waveform, error);
+  const Status opened = openTextFile(path, "a file", file);
+  return opened.ok() ? parseTwoColumnText(file, path, waveform) : opened;
 }
 
 double resampledLength(const SampledWaveform& waveform, double sampleInterval) {

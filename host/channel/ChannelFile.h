@@ -15,11 +15,10 @@
 #include <string>
 #include <vector>
 
-namespace norvask::host {
+#include "host/base/Limits.h"
+#include "host/base/Status.h"
 
-// Most data lines a file may hold (64 MiB of samples): a bigger file is not an
-// impulse response but a mistake, and reading it would only exhaust memory.
-inline constexpr std::size_t kMaxDataLines = std::size_t{1} << 22;
+namespace norvask::host {
 
 // Samples on the file's own, possibly uneven, time axis.
 struct SampledWaveform {
@@ -27,13 +26,14 @@ struct SampledWaveform {
   std::vector<double> value;  // same length as time
 };
 
-// Parses the two-column text. On failure returns false and sets `error` to
-// one line naming `sourceName` and the offending line number.
-bool parseTwoColumnText(std::istream& text, const std::string& sourceName,
-                        SampledWaveform& waveform, std::string& error);
+// Parses the two-column text. A failure names `sourceName` and the offending
+// line number. More than kMaxDataLines data lines is a mistake, not an
+// impulse response, and is refused before it exhausts memory.
+Status parseTwoColumnText(std::istream& text, const std::string& sourceName,
+                          SampledWaveform& waveform);
 
 // Opens `path` and parses it as above; a missing file is an error too.
-bool readTwoColumnFile(const std::string& path, SampledWaveform& waveform, std::string& error);
+Status readTwoColumnFile(const std::string& path, SampledWaveform& waveform);
 
 // How many samples resampleLinear gives, computed without allocating them, so
 // a caller can refuse a span too long for memory first.

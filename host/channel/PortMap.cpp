@@ -1,59 +1,55 @@
 #include "host/channel/PortMap.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <set>
 #include <sstream>
+
+#include "host/base/NumberText.h"
 
 namespace norvask::host {
 
 namespace {
 
 // Comma-separated port numbers, each 1 to kMaxTouchstonePorts, all distinct.
-bool parsePorts(const std::string& text, std::size_t count, std::vector<int>& ports,
-                std::string& error) {
+Status parsePorts(const std::string& text, std::size_t count, std::vector<int>& ports) {
   ports.clear();
   std::istringstream in(text);
   std::set<int> seen;
   for (std::string field; std::getline(in, field, ',');) {
-    char* end = nullptr;
-    const long port = std::strtol(field.c_str(), &end, 10);
-    if (field.empty() || *end != '\0' || port < 1 || port > kMaxTouchstonePorts) {
-      error = "expected port numbers from 1 to " + std::to_string(kMaxTouchstonePorts) +
-              ", found '" + field + "'";
-      return false;
+    long long port = 0;
+    if (!readInteger(field, 1, kMaxTouchstonePorts, port)) {
+      return Status::Error("expected port numbers from 1 to " +
+                           std::to_string(kMaxTouchstonePorts) + ", found '" + field + "'");
     }
-    if (!seen.insert(static_cast<int>(port)).second) {
-      error = "port " + field + " is named twice";
-      return false;
-    }
+    if (!seen.insert(static_cast<int>(port)).second)
+      return Status::Error("port " + field + " is named twice");
     ports.push_back(static_cast<int>(port));
   }
   if (ports.size() != count || (!text.empty() && text.back() == ',')) {
-    error =
-        "expected " + std::to_string(count) + " comma-separated port numbers, found '" + text + "'";
-    return false;
+    return Status::Error("expected " + std::to_string(count) +
+                         " comma-separated port numbers, found '" + text + "'");
   }
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace
 
-bool parsePortMap(const std::string& text, PortMap& map, std::string& error) {
+Status parsePortMap(const std::string& text, PortMap& map) {
   std::vector<int> ports;
-  if (!parsePorts(text, 4, ports, error))
-    return false;
-  map = PortMap{ports[0], ports[1], ports[2], ports[3]};
-  return true;
+  Status parsed = parsePorts(text, 4, ports);
+  if (parsed.ok())
+    map = PortMap{ports[0], ports[1], ports[2], ports[3]};
+  return parsed;
 }
 
-bool parsePortPair(const std::string& text, int& p, int& n, std::string& error) {
+Status parsePortPair(const std::string& text, int& p, int& n) {
   std::vector<int> ports;
-  if (!parsePorts(text, 2, ports, error))
-    return false;
-  p = ports[0];
-  n = ports[1];
-  return true;
+  Status parsed = parsePorts(text, 2, ports);
+  if (parsed.ok()) {
+    p = ports[0];
+    n = ports[1];
+  }
+  return parsed;
 }
 
 std::string describePortMap(const PortMap& map) {

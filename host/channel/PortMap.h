@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/base/Status.h"
 #include "host/channel/Touchstone.h"
 
 namespace norvask::host {
@@ -20,12 +21,12 @@ struct PortMap {
   int nOut = 4;
 };
 
-// Reads "P-in,N-in,P-out,N-out": four distinct integers from 1 to 32. On
-// failure returns false and sets `error` to what is wrong, without a prefix.
-bool parsePortMap(const std::string& text, PortMap& map, std::string& error);
+// Reads "P-in,N-in,P-out,N-out": four distinct integers from 1 to 32. A
+// failure says what is wrong, without naming the option.
+Status parsePortMap(const std::string& text, PortMap& map);
 
 // Reads "P,N": the two distinct ports an aggressor is driven on.
-bool parsePortPair(const std::string& text, int& p, int& n, std::string& error);
+Status parsePortPair(const std::string& text, int& p, int& n);
 
 // "P-in 1, N-in 3, P-out 2, N-out 4".
 std::string describePortMap(const PortMap& map);

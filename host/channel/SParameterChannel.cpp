@@ -5,6 +5,7 @@
 
 #include "dsp/FFT.h"
 #include "host/base/EngineeringFormat.h"
+#include "host/base/MathConstants.h"
 
 namespace norvask::host {
 
@@ -12,8 +13,6 @@ namespace {
 
 constexpr std::int32_t kInverse = 0;  // e^+, unscaled
 constexpr double kRaisedCosineShare = 0.25;
-
-const double kPi = std::acos(-1.0);
 
 // Magnitude and unwrapped phase at increasing frequencies, DC first.
 struct PolarTable {
@@ -113,24 +112,21 @@ bool parseBandWindow(const std::string& text, BandWindow& window) {
   return true;
 }
 
-bool transferToImpulse(const std::vector<double>& frequencies,
-                       const std::vector<std::complex<double>>& transfer, double sampleInterval,
-                       BandWindow window, const std::string& sourceName, ConvertedChannel& channel,
-                       std::string& error) {
+Status transferToImpulse(const std::vector<double>& frequencies,
+                         const std::vector<std::complex<double>>& transfer, double sampleInterval,
+                         BandWindow window, const std::string& sourceName,
+                         ConvertedChannel& channel) {
   const std::size_t points = frequencies.size();
-  if (points < 2) {
-    error = sourceName + ": needs at least two frequency points";
-    return false;
-  }
+  if (points < 2)
+    return Status::Error(sourceName + ": needs at least two frequency points");
   const double meanStep = (frequencies.back() - frequencies.front()) / double(points - 1);
   const double span = 1.0 / meanStep;
   const double wanted = span / sampleInterval;
   if (!(wanted <= static_cast<double>(kMaxConvertedSamples))) {
-    error = sourceName + ": the mean frequency step of " + hertz(meanStep) + " describes a " +
-            seconds(span) + " response, " + count(std::ceil(wanted)) + " samples at " +
-            seconds(sampleInterval) + "; the limit is " + std::to_string(kMaxConvertedSamples) +
-            " samples";
-    return false;
+    return Status::Error(sourceName + ": the mean frequency step of " + hertz(meanStep) +
+                         " describes a " + seconds(span) + " response, " +
+                         count(std::ceil(wanted)) + " samples at " + seconds(sampleInterval) +
+                         "; the limit is " + std::to_string(kMaxConvertedSamples) + " samples");
   }
   const std::size_t n =
       std::max<std::size_t>(2, fftLengthFor(static_cast<std::size_t>(std::ceil(wanted))));
@@ -157,7 +153,7 @@ bool transferToImpulse(const std::vector<double>& frequencies,
   channel.impulse.resize(n);
   for (std::size_t i = 0; i < n; ++i)
     channel.impulse[i] = spectrum[i].real() * binWidth;
-  return true;
+  return Status::Ok();
 }
 
 double insertionLoss_dB(const std::vector<double>& frequencies,
@@ -167,45 +163,6 @@ double insertionLoss_dB(const std::vector<double>& frequencies,
   const PolarTable table = polarTable(frequencies, transfer);
   PolarInterpolator interpolate(table);
   return -20.0 * std::log10(std::abs(interpolate.At(frequency)));
-}
-
-double propagationDelay(const std::vector<double>& impulse, double sampleInterval) {
-  double total = 0.0;
-  for (double sample : impulse)
-    total += sample;
-  if (total == 0.0 || !std::isfinite(total))
-    return std::nan("");
-  double sum = 0.0;
-  for (std::size_t i = 0; i < impulse.size(); ++i) {
-    const double before = sum;
-    sum += impulse[i];
-    if (sum / total >= 0.5) {
-      // Samples of h at k dt summed up to i approximate its integral up to
-      // (i + 1/2) dt, the midpoint rule.
-      const double within = (0.5 * total - before) / (sum - before);
-      return (static_cast<double>(i) - 0.5 + within) * sampleInterval;
-    }
-  }
-  return std::nan("");
-}
-
-double preRiseEnergy(const std::vector<double>& impulse) {
-  if (impulse.empty())
-    return std::nan("");
-  std::size_t peak = 0;
-  double energy = 0.0;
-  for (std::size_t i = 0; i < impulse.size(); ++i) {
-    energy += impulse[i] * impulse[i];
-    if (std::abs(impulse[i]) > std::abs(impulse[peak]))
-      peak = i;
-  }
-  std::size_t rise = peak;
-  while (rise > 0 && std::abs(impulse[rise - 1]) < std::abs(impulse[rise]))
-    --rise;
-  double before = 0.0;
-  for (std::size_t i = 0; i < rise; ++i)
-    before += impulse[i] * impulse[i];
-  return energy > 0.0 ? before / energy : std::nan("");
 }
 
 }  // namespace norvask::host

@@ -25,13 +25,12 @@
 #include <string>
 #include <vector>
 
+#include "host/base/Limits.h"
+#include "host/base/Status.h"
+
 namespace norvask::host {
 
 enum class BandWindow { kRaisedCosine, kHann, kNone };
-
-// Most samples a conversion produces: the spectrum (64 MiB) and the impulse
-// (32 MiB) stay far below the host's memory bound.
-inline constexpr std::size_t kMaxConvertedSamples = std::size_t{1} << 22;
 
 // Reads "raised-cosine", "hann" or "none".
 bool parseBandWindow(const std::string& text, BandWindow& window);
@@ -44,29 +43,17 @@ struct ConvertedChannel {
 };
 
 // Converts `transfer` at `frequencies` (Hz, increasing, at least two points)
-// for `sampleInterval`. Fails, with `error` naming `sourceName`, when the
-// data needs more than kMaxConvertedSamples samples; the check comes before
-// any allocation.
-bool transferToImpulse(const std::vector<double>& frequencies,
-                       const std::vector<std::complex<double>>& transfer, double sampleInterval,
-                       BandWindow window, const std::string& sourceName, ConvertedChannel& channel,
-                       std::string& error);
+// for `sampleInterval`. Fails, naming `sourceName`, when the data needs more
+// than kMaxConvertedSamples samples; the check comes before any allocation.
+Status transferToImpulse(const std::vector<double>& frequencies,
+                         const std::vector<std::complex<double>>& transfer, double sampleInterval,
+                         BandWindow window, const std::string& sourceName,
+                         ConvertedChannel& channel);
 
 // Insertion loss in dB (positive for loss) at `frequency`, interpolated like
 // the conversion does; NaN outside the data.
 double insertionLoss_dB(const std::vector<double>& frequencies,
                         const std::vector<std::complex<double>>& transfer, double frequency);
-
-// Time at which the step response (running sum of impulse x interval) first
-// reaches half its final value, interpolated between samples, the sum up to
-// sample i standing for the integral up to (i + 1/2) x interval; NaN when the
-// final value is zero.
-double propagationDelay(const std::vector<double>& impulse, double sampleInterval);
-
-// Share of the impulse's energy before its main rise: the samples ahead of
-// the last local minimum of |h| before its peak. A causal, smooth channel
-// gives almost 0; window ringing and non-causal data give more.
-double preRiseEnergy(const std::vector<double>& impulse);
 
 }  // namespace norvask::host
 

@@ -24,19 +24,12 @@ LineRead readBoundedLine(std::istream& in, std::string& line) {
   }
 }
 
-bool openTextFile(const std::string& path, const std::string& what, std::ifstream& file,
-                  std::string& error) {
+Status openTextFile(const std::string& path, const std::string& what, std::ifstream& file) {
   std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) {
-    error = path + ": is a directory, not " + what;
-    return false;
-  }
+  if (std::filesystem::is_directory(path, ignored))
+    return Status::Error("is a directory, not " + what).Within(path);
   file.open(path);
-  if (!file.is_open()) {
-    error = path + ": cannot open the file";
-    return false;
-  }
-  return true;
+  return file.is_open() ? Status::Ok() : Status::Error("cannot open the file").Within(path);
 }
 
 }  // namespace norvask::host

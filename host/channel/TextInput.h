@@ -9,10 +9,10 @@
 #include <istream>
 #include <string>
 
-namespace norvask::host {
+#include "host/base/Limits.h"
+#include "host/base/Status.h"
 
-// Longest line the channel readers take; real data lines are far shorter.
-inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
+namespace norvask::host {
 
 enum class LineRead { kLine, kEnd, kTooLong };
 
@@ -20,10 +20,9 @@ enum class LineRead { kLine, kEnd, kTooLong };
 // kTooLong after kMaxLineLength characters.
 LineRead readBoundedLine(std::istream& in, std::string& line);
 
-// Opens `path` for reading. On failure sets `error` to "<path>: is a
-// directory, not <what>" or "<path>: cannot open the file" and returns false.
-bool openTextFile(const std::string& path, const std::string& what, std::ifstream& file,
-                  std::string& error);
+// Opens `path` for reading. Fails with "<path>: is a directory, not <what>"
+// or "<path>: cannot open the file".
+Status openTextFile(const std::string& path, const std::string& what, std::ifstream& file);
 
 }  // namespace norvask::host
 

@@ -1,14 +1,17 @@
 #include "host/channel/Touchstone.h"
 
-#include "host/channel/TextInput.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
+
+#include "host/base/EngineeringFormat.h"
+#include "host/base/MathConstants.h"
+#include "host/base/NumberText.h"
+#include "host/channel/TextInput.h"
 
 namespace norvask::host {
 
@@ -40,20 +43,8 @@ std::vector<std::string> words(const std::string& text) {
   return result;
 }
 
-bool parseNumber(const std::string& text, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0' && std::isfinite(value);
-}
-
-bool parseInteger(const std::string& text, long& value) {
-  char* end = nullptr;
-  value = std::strtol(text.c_str(), &end, 10);
-  return end != text.c_str() && *end == '\0';
-}
-
 std::complex<double> toComplex(Format format, double first, double second) {
-  const double radians = second * std::acos(-1.0) / 180.0;
+  const double radians = second * kPi / 180.0;
   switch (format) {
     case Format::kRealImaginary:
       return {first, second};
@@ -69,14 +60,18 @@ std::complex<double> toComplex(Format format, double first, double second) {
 // line set, and collects the numbers of each frequency point until it is whole.
 class TouchstoneParser {
  public:
-  TouchstoneParser(const std::string& sourceName, int portsFromName, NetworkData& network,
-                   std::string& error)
-      : source_(sourceName), network_(network), error_(error) {
+  TouchstoneParser(const std::string& sourceName, int portsFromName, NetworkData& network)
+      : source_(sourceName), network_(network) {
     network_ = NetworkData{};
     network_.ports = portsFromName;
   }
 
-  bool Parse(std::istream& text) {
+  Status Parse(std::istream& text) {
+    return ParseLines(text) ? Status::Ok() : Status::Error(error_);
+  }
+
+ private:
+  bool ParseLines(std::istream& text) {
     std::string line;
     for (LineRead read;
          section_ != Section::kEnd && (read = readBoundedLine(text, line)) != LineRead::kEnd;) {
@@ -90,7 +85,6 @@ class TouchstoneParser {
     return Finish();
   }
 
- private:
   bool ParseLine(const std::string& content) {
     if (content[0] == '[')
       return ParseKeyword(content);
@@ -163,9 +157,8 @@ class TouchstoneParser {
   }
 
   bool ParsePortCount(const std::string& argument) {
-    long ports = 0;
-    if (!parseInteger(argument, ports) || ports < kMinTouchstonePorts ||
-        ports > kMaxTouchstonePorts) {
+    long long ports = 0;
+    if (!readInteger(argument, kMinTouchstonePorts, kMaxTouchstonePorts, ports)) {
       return Fail("[Number of Ports] must be " + std::to_string(kMinTouchstonePorts) + " to " +
                   std::to_string(kMaxTouchstonePorts) + ", found '" + argument + "'");
     }
@@ -182,8 +175,8 @@ class TouchstoneParser {
   }
 
   bool ParseFrequencyCount(const std::string& argument) {
-    long count = 0;
-    if (!parseInteger(argument, count) || count < 1)
+    long long count = 0;
+    if (!readInteger(argument, 1, std::numeric_limits<long long>::max(), count))
       return Fail("[Number of Frequencies] must be a positive integer, found '" + argument + "'");
     if (network_.ports == 0)
       return Fail("[Number of Frequencies] before [Number of Ports]");
@@ -206,7 +199,7 @@ class TouchstoneParser {
   bool ParseReferences(const std::string& content) {
     for (const auto& word : words(content)) {
       double ohms = 0.0;
-      if (!parseNumber(word, ohms) || !(ohms > 0.0))
+      if (!readFinite(word, ohms) || !(ohms > 0.0))
         return Fail("[Reference] expects resistances > 0 ohm, found '" + word + "'");
       if (referencesRead_ >= network_.ports)
         return Fail("[Reference] lists more values than ports");
@@ -263,7 +256,7 @@ class TouchstoneParser {
                   : token == "MA" ? Format::kMagnitudeAngle
                                   : Format::kDecibelAngle;
       } else if (token == "R" && i + 1 < tokens.size()) {
-        if (!parseNumber(tokens[++i], network_.referenceOhms) || !(network_.referenceOhms > 0.0))
+        if (!readFinite(tokens[++i], network_.referenceOhms) || !(network_.referenceOhms > 0.0))
           return Fail("the reference resistance must be a number > 0, found '" + tokens[i] + "'");
       } else {
         return Fail("unknown option '" + tokens[i] + "' in the option line");
@@ -283,7 +276,7 @@ class TouchstoneParser {
       return Fail("the name gives " + std::to_string(network_.ports) + " ports; 2 to 32 are read");
     for (const auto& word : words(content)) {
       double value = 0.0;
-      if (!parseNumber(word, value))
+      if (!readFinite(word, value))
         return Fail("expected a number, found '" + word + "'");
       if (point_.empty()) {
         pointLine_ = line_;
@@ -306,12 +299,12 @@ class TouchstoneParser {
     const double frequency = point_[0] * unitScale_;
     if (!network_.frequencies.empty() && !(frequency > network_.frequencies.back())) {
       line_ = pointLine_;
-      return Fail("frequency " + Shown(frequency) + " Hz does not increase on the previous " +
-                  Shown(network_.frequencies.back()) + " Hz");
+      return Fail("frequency " + general(frequency) + " Hz does not increase on the previous " +
+                  general(network_.frequencies.back()) + " Hz");
     }
     if (frequency < 0.0 || !std::isfinite(frequency)) {
       line_ = pointLine_;
-      return Fail("frequency " + Shown(frequency) + " Hz is out of range");
+      return Fail("frequency " + general(frequency) + " Hz is out of range");
     }
     if (static_cast<double>(network_.frequencies.size() + 1) * PortsSquared() >
         static_cast<double>(kMaxTouchstoneEntries)) {
@@ -380,12 +373,6 @@ class TouchstoneParser {
 
   double PortsSquared() const { return static_cast<double>(network_.ports) * network_.ports; }
 
-  static std::string Shown(double value) {
-    std::ostringstream text;
-    text << value;
-    return text.str();
-  }
-
   bool Fail(const std::string& message) {
     error_ = source_ + ": line " + std::to_string(line_) + ": " + message;
     return false;
@@ -393,7 +380,7 @@ class TouchstoneParser {
 
   const std::string& source_;
   NetworkData& network_;
-  std::string& error_;
+  std::string error_;
   int line_ = 0;
   int pointLine_ = 0;
   int version_ = 1;
@@ -404,7 +391,7 @@ class TouchstoneParser {
   Section section_ = Section::kHeader;
   bool twoPortRowMajor_ = false;
   bool twoPortOrderGiven_ = false;
-  long declaredFrequencies_ = -1;
+  long long declaredFrequencies_ = -1;
   int referencesRead_ = 0;
   std::vector<double> point_;
 };
@@ -424,15 +411,15 @@ int portsFromFileName(const std::string& name) {
   return std::stoi(digits);
 }
 
-bool parseTouchstone(std::istream& text, const std::string& sourceName, int portsFromName,
-                     NetworkData& network, std::string& error) {
-  return TouchstoneParser(sourceName, portsFromName, network, error).Parse(text);
+Status parseTouchstone(std::istream& text, const std::string& sourceName, int portsFromName,
+                       NetworkData& network) {
+  return TouchstoneParser(sourceName, portsFromName, network).Parse(text);
 }
 
-bool readTouchstoneFile(const std::string& path, NetworkData& network, std::string& error) {
+Status readTouchstoneFile(const std::string& path, NetworkData& network) {
   std::ifstream file;
-  return openTextFile(path, "a Touchstone file", file, error) &&
-         parseTouchstone(file, path, portsFromFileName(path), network, error);
+  const Status opened = openTextFile(path, "a Touchstone file", file);
+  return opened.ok() ? parseTouchstone(file, path, portsFromFileName(path), network) : opened;
 }
 
 }  // namespace norvask::host

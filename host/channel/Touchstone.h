@@ -17,16 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "host/base/Limits.h"
+#include "host/base/Status.h"
+
 namespace norvask::host {
 
 // Port counts this reader takes: a transfer needs two ports, and 32 covers
 // eight differential lanes with their neighbours.
 inline constexpr int kMinTouchstonePorts = 2;
 inline constexpr int kMaxTouchstonePorts = 32;
-
-// Bound on the stored matrix entries (frequencies x ports^2): 2^23 complex
-// values are 128 MiB, e.g. 524288 points of a 4-port or 8192 of a 32-port.
-inline constexpr std::size_t kMaxTouchstoneEntries = std::size_t{1} << 23;
 
 struct NetworkData {
   int ports = 0;
@@ -46,14 +45,15 @@ struct NetworkData {
 int portsFromFileName(const std::string& name);
 
 // Parses Touchstone text. `portsFromName` is the port count the file name
-// gives (0: none); version 2 files state theirs in [Number of Ports]. On
-// failure returns false and sets `error` to one line starting with
-// `sourceName`.
-bool parseTouchstone(std::istream& text, const std::string& sourceName, int portsFromName,
-                     NetworkData& network, std::string& error);
+// gives (0: none); version 2 files state theirs in [Number of Ports]. A
+// failure is one line starting with `sourceName`. At most kMaxTouchstoneEntries
+// matrix entries (frequencies x ports^2) are kept, e.g. 524288 points of a
+// 4-port or 8192 of a 32-port.
+Status parseTouchstone(std::istream& text, const std::string& sourceName, int portsFromName,
+                       NetworkData& network);
 
 // Opens `path` and parses it as above.
-bool readTouchstoneFile(const std::string& path, NetworkData& network, std::string& error);
+Status readTouchstoneFile(const std::string& path, NetworkData& network);
 
 }  // namespace norvask::host
 

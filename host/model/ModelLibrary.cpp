@@ -1,64 +1,10 @@
 #include "host/model/ModelLibrary.h"
 
-#include <cstdlib>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#include <unistd.h>
-#endif
+#include "host/model/LoaderPlatform.h"
 
 namespace norvask::host {
 
 namespace {
-
-#ifdef _WIN32
-constexpr const char* kLibraryFileName = "norvask.dll";
-constexpr char kSeparator = '\\';
-
-void* openLibrary(const std::string& path) {
-  return LoadLibraryA(path.c_str());
-}
-void* findSymbol(void* library, const char* name) {
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
-}
-void closeLibrary(void* library) {
-  FreeLibrary(static_cast<HMODULE>(library));
-}
-std::string lastLoadError() {
-  return "Windows error " + std::to_string(GetLastError());
-}
-std::string executablePath(const char* programPath) {
-  char buffer[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::string(buffer, length) : std::string(programPath);
-}
-#else
-constexpr const char* kLibraryFileName = "libnorvask.so";
-constexpr char kSeparator = '/';
-
-void* openLibrary(const std::string& path) {
-  return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-}
-void* findSymbol(void* library, const char* name) {
-  return dlsym(library, name);
-}
-void closeLibrary(void* library) {
-  dlclose(library);
-}
-std::string lastLoadError() {
-  const char* text = dlerror();
-  return text != nullptr ? text : "unknown loader error";
-}
-std::string executablePath(const char* programPath) {
-  // /proc/self/exe finds the program also when it was started through PATH.
-  char buffer[4096];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  return length > 0 ? std::string(buffer, static_cast<std::size_t>(length))
-                    : std::string(programPath);
-}
-#endif
 
 std::string parentFolder(const std::string& path) {
   const auto slash = path.find_last_of("/\\");
@@ -73,28 +19,26 @@ AmiLibrary::~AmiLibrary() {
 
 void AmiLibrary::Unload() {
   if (handle_ != nullptr)
-    closeLibrary(handle_);
+    platform::closeLibrary(handle_);
   handle_ = nullptr;
   init_ = nullptr;
   close_ = nullptr;
 }
 
-bool AmiLibrary::Load(const std::string& path, std::string& error) {
+Status AmiLibrary::Load(const std::string& path) {
   Unload();
-  handle_ = openLibrary(path);
+  handle_ = platform::openLibrary(path);
   if (handle_ == nullptr) {
-    error = "cannot load the IBIS-AMI library " + path + ": " + lastLoadError();
-    return false;
+    return Status::Error("cannot load the IBIS-AMI library " + path + ": " +
+                         platform::lastLoadError());
   }
-  init_ = reinterpret_cast<AmiInitFunction>(findSymbol(handle_, "AMI_Init"));
-  close_ = reinterpret_cast<AmiCloseFunction>(findSymbol(handle_, "AMI_Close"));
-  if (!loaded()) {
-    error = path + " is not an IBIS-AMI model: it does not export " +
-            (init_ == nullptr ? "AMI_Init" : "AMI_Close");
-    Unload();
-    return false;
-  }
-  return true;
+  init_ = reinterpret_cast<AmiInitFunction>(platform::findSymbol(handle_, "AMI_Init"));
+  close_ = reinterpret_cast<AmiCloseFunction>(platform::findSymbol(handle_, "AMI_Close"));
+  if (loaded())
+    return Status::Ok();
+  const char* missing = init_ == nullptr ? "AMI_Init" : "AMI_Close";
+  Unload();
+  return Status::Error(path + " is not an IBIS-AMI model: it does not export " + missing);
 }
 
 AmiCallResult AmiLibrary::InitAndClose(std::vector<double>& matrix, long rows, long aggressors,
@@ -117,9 +61,13 @@ AmiCallResult AmiLibrary::InitAndClose(std::vector<double>& matrix, long rows, l
   return result;
 }
 
-std::string defaultLibraryPath(const char* programPath) {
-  const std::string hostFolder = parentFolder(executablePath(programPath));
-  return parentFolder(hostFolder) + kSeparator + kLibraryFileName;
+std::string sharedLibraryFileName(const std::string& stem) {
+  return platform::sharedLibraryFileName(stem);
+}
+
+std::string besideProgramFolder(const char* programPath, const std::string& fileName) {
+  const std::string programFolder = parentFolder(platform::executablePath(programPath));
+  return parentFolder(programFolder) + platform::pathSeparator() + fileName;
 }
 
 }  // namespace norvask::host

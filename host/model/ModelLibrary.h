@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ami/AmiEntryPoints.h"
+#include "host/base/Status.h"
 
 namespace norvask::host {
 
@@ -29,9 +30,9 @@ class AmiLibrary {
   AmiLibrary(const AmiLibrary&) = delete;
   AmiLibrary& operator=(const AmiLibrary&) = delete;
 
-  // Loads the library and looks up both entry points. On failure returns false,
-  // sets `error` to one line and leaves nothing loaded.
-  bool Load(const std::string& path, std::string& error);
+  // Loads the library and looks up both entry points. On failure leaves
+  // nothing loaded.
+  Status Load(const std::string& path);
 
   bool loaded() const { return init_ != nullptr && close_ != nullptr; }
 
@@ -54,9 +55,12 @@ class AmiLibrary {
   AmiCloseFunction close_ = nullptr;
 };
 
-// The Norvask library that the build puts one folder above the host program:
-// the host lives in build/host/, the library at the top of build/.
-std::string defaultLibraryPath(const char* programPath);
+// The file name a shared library called `stem` has on this platform:
+// "libnorvask.so" or "norvask.dll" for "norvask".
+std::string sharedLibraryFileName(const std::string& stem);
+
+// `fileName` in the folder above the one holding the running program.
+std::string besideProgramFolder(const char* programPath, const std::string& fileName);
 
 }  // namespace norvask::host
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/base/EngineeringFormat.h"
+#include "host/base/Limits.h"
+
 namespace norvask::host {
 
 namespace {
@@ -45,6 +48,41 @@ ModelRun runThroughModel(const AmiLibrary& library, const ChannelSet& channels,
     run.columns.emplace_back(first, first + static_cast<std::ptrdiff_t>(rows));
   }
   return run;
+}
+
+std::vector<double> driverTaps(const AmiLibrary& library, const LinkTiming& timing, double tailTime,
+                               const std::string& parameters) {
+  ChannelSet unit;
+  unit.channel = {1.0 / timing.sampleInterval()};
+  ModelRun run = runThroughModel(library, unit, timing, tailTime, parameters);
+  std::vector<double>& taps = run.columns[0];
+  for (auto& tap : taps)
+    tap *= timing.sampleInterval();
+  while (taps.size() > 1 && taps.back() == 0.0)
+    taps.pop_back();
+  return std::move(taps);
+}
+
+Status checkMatrixSize(const ChannelSet& channels, double tailSamples) {
+  const double rows = static_cast<double>(longestResponse(channels)) + tailSamples;
+  const double columns = static_cast<double>(channels.aggressors.size() + 1);
+  const auto maxRows = static_cast<double>(kMaxConvertedSamples);
+  const auto maxValues = static_cast<double>(kMaxMatrixValues);
+  if (!(rows > maxRows || rows * columns > maxValues))
+    return Status::Ok();
+  return Status::Error("the impulse matrix of " + count(rows) + " rows x " + count(columns) +
+                       " columns exceeds the limits of " + count(maxRows) + " rows and " +
+                       count(maxValues) + " values; shorten the responses or use fewer aggressors");
+}
+
+long firstNonFinite(const ModelRun& run) {
+  for (const auto& column : run.columns) {
+    for (std::size_t i = 0; i < column.size(); ++i) {
+      if (!std::isfinite(column[i]))
+        return static_cast<long>(i);
+    }
+  }
+  return -1;
 }
 
 }  // namespace norvask::host

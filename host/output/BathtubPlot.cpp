@@ -2,22 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 #include <vector>
 
+#include "host/base/EngineeringFormat.h"
 #include "host/output/SvgCanvas.h"
 
 namespace norvask::host {
-
-namespace {
-
-std::string number(double value) {
-  std::ostringstream text;
-  text << value;
-  return text.str();
-}
-
-}  // namespace
 
 void BathtubPlot::Write(std::ostream& out) const {
   const auto savedPrecision = out.precision(6);
@@ -30,7 +20,7 @@ void BathtubPlot::Write(std::ostream& out) const {
   const SvgCanvas canvas(960, 540, 80, 30, 50, 60, {centre - ui / 2, centre + ui / 2},
                          {floor, 0.0});
   canvas.Begin(out, title);
-  canvas.Axes(out, SvgCanvas::NiceStep(ui, 10), 3.0, number, SvgCanvas::PowerOfTen,
+  canvas.Axes(out, SvgCanvas::NiceStep(ui, 10), 3.0, general, SvgCanvas::PowerOfTen,
               "sampling time from the main cursor (ps)", "bit-error ratio");
   out << "<polyline fill='none' stroke='#1f77b4' stroke-width='2.5' points='";
   for (std::int32_t k = -s / 2; k <= s - s / 2; ++k) {
@@ -48,8 +38,8 @@ void BathtubPlot::Write(std::ostream& out) const {
         << ' ' << canvas.Y(target) << 'H' << canvas.X(centre + atTarget.right * ui) << "'/>\n";
   }
   out << "<text x='" << canvas.X(centre) << "' y='" << canvas.Y(target) - 8
-      << "' text-anchor='middle' fill='#d62728'>eye width at " << number(targetBer) << ": "
-      << number(atTarget.width) << " UI = " << number(atTarget.width * ui) << " ps</text>\n";
+      << "' text-anchor='middle' fill='#d62728'>eye width at " << general(targetBer) << ": "
+      << general(atTarget.width) << " UI = " << general(atTarget.width * ui) << " ps</text>\n";
   canvas.End(out);
   out.precision(savedPrecision);
 }

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 #include <vector>
 
+#include "host/base/EngineeringFormat.h"
 #include "host/output/SvgCanvas.h"
 
 namespace norvask::host {
@@ -39,12 +39,6 @@ std::string shade(int index) {
 int shadeOf(double log10Ber) {
   const double f = (std::clamp(log10Ber, kFloor, 0.0) - kFloor) / -kFloor;
   return static_cast<int>(std::lround(f * (kShades - 1)));
-}
-
-std::string number(double value) {
-  std::ostringstream text;
-  text << value;
-  return text.str();
 }
 
 // log10 BER on a grid of cell centres: two unit intervals of phases centred
@@ -204,7 +198,7 @@ void BerContourPlot::Write(std::ostream& out) const {
     writeTargetMark(out, canvas, *eye, atTarget, unitInterval);
   const double xSpan = grid.x.back() - grid.x.front();
   const double ySpan = grid.y.back() - grid.y.front();
-  canvas.Axes(out, SvgCanvas::NiceStep(xSpan, 10), SvgCanvas::NiceStep(ySpan, 10), number, number,
+  canvas.Axes(out, SvgCanvas::NiceStep(xSpan, 10), SvgCanvas::NiceStep(ySpan, 10), general, general,
               "sampling time from the main cursor (ps)", "decision threshold (mV)");
   writeColourBar(out, canvas);
   canvas.End(out);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 
+#include "host/base/EngineeringFormat.h"
 #include "host/output/SvgCanvas.h"
 
 namespace norvask::host {
@@ -66,11 +66,7 @@ void writeAxes(std::ostream& out, const SvgCanvas& canvas, const Extent& extent)
   const double yStep = SvgCanvas::NiceStep(extent.high - extent.low, 8.0);
   // Stepping from below zero leaves rounding dust where the label should read 0.
   const auto label = [](double step) {
-    return [step](double v) {
-      std::ostringstream text;
-      text << (std::abs(v) < 1e-9 * step ? 0.0 : v);
-      return text.str();
-    };
+    return [step](double v) { return general(std::abs(v) < 1e-9 * step ? 0.0 : v); };
   };
   canvas.Axes(out, xStep, yStep, label(xStep), label(yStep), "time (unit intervals)",
               "pulse response (V for a 1 V bit)");

@@ -23,6 +23,7 @@ builtin_csv	--csv --txi 7 --gain 0.8 --out builtin_csv
 impulse	--channel impulse.txt --aggressor xtalk.txt --txi 5 --out impulse
 impulse_stat	--channel impulse.txt --aggressor xtalk.txt --stat-eye --noise 0.01 --rj 0.01 --dj 0.05 --xtalk-phase average --ber 1e-15 --out impulse_stat
 lane	--channel lossy_lane.s4p --ports 1,3,2,4 --aggressor lossy_lane.s4p@1,2,3,4 --window hann --out lane
+two_aggressors	--channel impulse.txt --aggressor xtalk.txt --aggressor lossy_lane.s4p@1,2,3,4 --sweep-txi --csv --out two_aggressors
 lane_sweep_stat	--channel lossy_lane.s4p --sweep-txi --stat-eye --out lane_sweep_stat
 sweep	--sweep-txi --rank ratio --loss 12 --out sweep
 sweep_stat_csv	--sweep-txi --stat-eye --csv --rank-ber --aggressor xtalk.txt --out sweep_stat_csv

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "host/output/BerContourPlot.h"
 #include "host/analysis/EyeMetrics.h"
-#include "host/channel/LossyChannel.h"
+#include "host/analysis/PulseResponse.h"
+#include "host/analysis/RunAnalysis.h"
 #include "host/analysis/StatisticalEye.h"
-#include "host/output/StatisticalEyeCsv.h"
+#include "host/channel/LossyChannel.h"
+#include "support/HostStatus.h"
 
 namespace norvask::host {
 namespace {
@@ -49,8 +50,8 @@ struct Cursors {
   double signal = 0.0;
   std::vector<double> others;
 };
-Cursors cursorsAt(const std::vector<double>& pulse, std::int64_t position, int s,
-                  double amplitude) {
+Cursors cursorsSeen(const std::vector<double>& pulse, std::int64_t position, int s,
+                    double amplitude) {
   Cursors c;
   for (std::int64_t i = ((position % s) + s) % s; i < std::int64_t(pulse.size()); i += s)
     (i == position ? c.signal : c.others.emplace_back()) = amplitude * pulse[std::size_t(i)];
@@ -71,8 +72,7 @@ StatisticalEye computed(const std::vector<double>& victim,
                         const std::vector<std::vector<double>>& aggressors,
                         const StatisticalEyeSettings& settings) {
   StatisticalEye eye;
-  std::string error;
-  EXPECT_TRUE(eye.Compute(victim, aggressors, settings, error)) << error;
+  EXPECT_TRUE(testing::succeeded(eye.Compute(victim, aggressors, settings)));
   return eye;
 }
 
@@ -100,8 +100,8 @@ TEST(StatisticalEye, MatchesEveryPatternEnumerated) {
         for (int t = 0; t < eye.thresholds(); t += 193) {
           double expected = 0.0;
           for (int a : aggressorPhases) {
-            Cursors c = cursorsAt(victim, 17 - s / 2 + phase, s, 1.0);
-            const std::vector<double> x = cursorsAt(aggressor, a - s, s, 1.0).others;
+            Cursors c = cursorsSeen(victim, 17 - s / 2 + phase, s, 1.0);
+            const std::vector<double> x = cursorsSeen(aggressor, a - s, s, 1.0).others;
             c.others.insert(c.others.end(), x.begin(), x.end());
             const ErrorTerms e = enumerate(c.signal, c.others, eye.ThresholdVoltage(t), noise);
             expected += 0.5 * (e.one + e.zero) / aggressorPhases.size();
@@ -125,7 +125,7 @@ TEST(StatisticalEye, OffGridCursorsStayWithinTheReportedLevelError) {
   // placed on fine bins.
   EXPECT_LE(e, 2 * eye.binWidth());
   for (int phase = 0; phase < s; ++phase) {
-    const Cursors c = cursorsAt(victim, 9 - s / 2 + phase, s, 0.5);
+    const Cursors c = cursorsSeen(victim, 9 - s / 2 + phase, s, 0.5);
     for (int t = 0; t < eye.thresholds(); t += 53) {
       // Levels off by at most e move the error terms no further than
       // thresholds e lower or higher would.
@@ -147,15 +147,14 @@ TEST(StatisticalEye, AtVanishingBerIsThePeakDistortionEye) {
     const std::vector<double> impulse = channel.ImpulseResponse();
     const std::vector<double> pulse = pulseResponse(impulse, channel.SampleInterval, s);
     EyeMetrics worst;
-    std::string error;
-    ASSERT_TRUE(measureEye(impulse, channel.SampleInterval, s, worst, error)) << error;
+    ASSERT_TRUE(testing::succeeded(measureEye(impulse, channel.SampleInterval, s, worst)));
     StatisticalEyeSettings settings;
     settings.samplesPerBit = s;
     const StatisticalEye eye = computed(pulse, {}, settings);
     const EyeAtBer limit = eye.AtBer(1e-30);
     double bruteForce = -1.0;
     for (int phase = 0; phase < s; ++phase) {
-      const Cursors c = cursorsAt(pulse, eye.mainCursorIndex() - s / 2 + phase, s, 0.5);
+      const Cursors c = cursorsSeen(pulse, eye.mainCursorIndex() - s / 2 + phase, s, 0.5);
       double level = c.signal;
       for (double other : c.others)
         level -= std::fabs(other);
@@ -259,41 +258,81 @@ TEST(StatisticalEye, DualDiracJitterNarrowsTheBathtubByItsPeakToPeak) {
   EXPECT_NEAR(plain.AtBer(1e-12).width, 1.0 - 2 * 0.02 * 6.838, 0.1 / 32);
 }
 
-TEST(StatisticalEyeFiles, BathtubTableAndEyePictureFollowTheEye) {
-  StatisticalEyeSettings settings;
-  settings.noiseRms = 0.02;
-  const StatisticalEye eye = computed(trianglePulse(32), {}, settings);
-  const EyeAtBer at = eye.AtBer(1e-12);
-  std::ostringstream table;
-  writeBathtubCsv(table, eye, at, 5e-10);
-  std::istringstream rows(table.str());
-  std::string line;
-  std::getline(rows, line);
-  EXPECT_EQ(line, "time_s,time_UI,ber");
-  int k = -16;  // one UI centred on the best phase, both ends
-  for (; std::getline(rows, line); ++k) {
-    double seconds, ui, ber;
-    ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf", &seconds, &ui, &ber), 3);
-    EXPECT_NEAR(ui, eye.PhaseOffset(at.bestPhase) + k / 32.0, 1e-9);
-    EXPECT_NEAR(seconds, ui * 5e-10, 1e-18);
-    const double expected = eye.Ber((at.bestPhase + k + 32) % 32, at.bestThreshold);
-    EXPECT_NEAR(ber, expected, 1e-9 * expected);
+TEST(StatisticalEye, RefusesWhatHasNoEyeAndSettingsOutOfRange) {
+  StatisticalEyeSettings tooFine;
+  tooFine.binFraction = 1e-9;
+  StatisticalEyeSettings negativeNoise;
+  negativeNoise.noiseRms = -0.01;
+  const std::string noCursor = "statistical eye: the victim pulse has no positive main cursor";
+  const struct {
+    std::vector<double> victim;
+    StatisticalEyeSettings settings;
+    std::string message;
+  } cases[] = {
+      {{}, {}, noCursor},
+      {{0.0, -1.0, -0.2}, {}, noCursor},
+      {{0.0, 1.0}, tooFine, "statistical eye: the voltage grid would exceed 4194304 bins"},
+      {{0.0, 1.0},
+       negativeNoise,
+       "statistical eye: samples per bit >= 1, amplitude and bin fraction > 0, noise, jitter and "
+       "bins >= 0 required"},
+  };
+  for (const auto& c : cases) {
+    StatisticalEye eye;
+    EXPECT_EQ(testing::failure(eye.Compute(c.victim, {}, c.settings)), c.message);
   }
-  EXPECT_EQ(k, 17);
-  BerContourPlot plot;
-  plot.eye = &eye;
-  plot.unitInterval = 5e-10;
-  plot.atTarget = at;
-  std::ostringstream svg;
-  plot.Write(svg);
-  // Every contour is labelled on the eye once, besides its colour-bar tick.
-  for (const std::string label : {">1e-3<", ">1e-6<", ">1e-9<", ">1e-12<", ">1e-15<"}) {
-    int found = 0;
-    for (auto pos = svg.str().find(label); pos != std::string::npos;
-         pos = svg.str().find(label, pos + 1))
-      ++found;
-    EXPECT_EQ(found, 2) << label;
-  }
+}
+
+TEST(PulseResponse, StepMinusItselfOneBitLaterAndTheCursorsItHolds) {
+  // Impulse 1/s samples 2, 0, 1 at 0.5 s give the step 1, 1, 1.5; the pulse
+  // is the step minus itself two samples later.
+  EXPECT_EQ(pulseResponse({2.0, 0.0, 1.0}, 0.5, 2), (std::vector<double>{1.0, 1.0, 0.5, 0.5, 0.0}));
+  EXPECT_EQ(mainCursorIndex({0.0, 3.0, 1.0, 3.0}), 1u);
+  EXPECT_EQ(mainCursorIndex({}), 0u);
+  // Two samples per bit: phase 0 holds 0.1, 1, 0 and 0.05, phase 1 holds
+  // 0.2, -0.3 and 0.4; zero cursors are no interference.
+  const std::vector<double> pulse{0.1, 0.2, 1.0, -0.3, 0.0, 0.4, 0.05};
+  const PhaseCursors atPeak = cursorsAt(pulse, 2, 2, 0.5);
+  EXPECT_EQ(atPeak.signal, 0.5);
+  EXPECT_EQ(atPeak.interference, (std::vector<double>{0.05, 0.025}));
+  EXPECT_DOUBLE_EQ(peakDistortion(pulse, 0, 2, 0.5), 0.575);
+  EXPECT_DOUBLE_EQ(peakDistortion(pulse, 1, 2, 0.5), 0.45);
+  EXPECT_EQ(worstPhase(pulse, 2, 0.5), 0);
+  EXPECT_EQ(worstPhase({0.0, 0.5, 1.0, 0.7}, 2, 1.0), 1);
+}
+
+TEST(EyeMetrics, EveryAggressorTakesItsPeakOffTheEye) {
+  // One sample of area a: its pulse response is a for one bit, so at any
+  // phase exactly one cursor sees it; +-0.5 V data moves each level by a / 2.
+  const double dt = 1e-12;
+  EyeMetrics eye;
+  eye.bcUpperLevel = 0.5;
+  eye.wcUpperLevel = 0.4;
+  eye.mainCursorIndex = 37;
+  includeCrosstalk({{0.1 / dt}, {0.0, -0.04 / dt}}, dt, 32, eye);
+  EXPECT_NEAR(eye.height(), 0.8 - 0.14, 1e-12);
+  EXPECT_NEAR(eye.bcUpperLevel, 0.57, 1e-12);
+  EXPECT_NEAR(eye.crosstalk, 0.14, 1e-12);
+}
+
+TEST(RunAnalysis, TheFirstColumnIsTheVictimAndTheOthersAggressors) {
+  // One sample of area 1 is a pulse of 1 V for one bit, without any ISI: an
+  // eye 1 V high; an aggressor of area 0.1 takes 0.1 V off, at any BER too.
+  const int s = 8;
+  const double dt = 1.0 / (2e9 * s);
+  ModelRun run;
+  run.columns = {{1.0 / dt}, {0.1 / dt}};
+  StatisticalRequest request;
+  request.settings.binFraction = 1.0 / 1000;
+  RunFigures figures;
+  ASSERT_TRUE(testing::succeeded(analyseRun(run, LinkTiming{2e9, s}, request, figures)));
+  EXPECT_NEAR(figures.eye.height(), 1.0 - 0.1, 1e-9);
+  EXPECT_NEAR(figures.eye.crosstalk, 0.1, 1e-9);
+  EXPECT_TRUE(figures.atBer.open);
+  EXPECT_NEAR(figures.atBer.height, 1.0 - 0.1, 2 * figures.statistical.binWidth());
+  run.columns[0] = {-1.0 / dt};
+  EXPECT_EQ(testing::failure(analyseRun(run, LinkTiming{2e9, s}, request, figures)),
+            "statistical eye: the victim pulse has no positive main cursor");
 }
 
 }  // namespace
