@@ -8,6 +8,7 @@
 #include "host/analysis/JitterTaps.h"
 #include "host/analysis/PulseResponse.h"
 #include "host/analysis/VoltageDistribution.h"
+#include "host/base/Limits.h"
 
 namespace norvask::host {
 
@@ -20,8 +21,6 @@ constexpr double kNoiseMargin = 8.0;
 // 2^16 fine bins across the grid.
 constexpr std::int64_t kMaxFineness = 64;
 constexpr std::int64_t kFineBudget = 1 << 16;
-// Grids beyond this many bins are a typing error in a setting, not a request.
-constexpr double kMaxBins = 1 << 22;
 
 double sumOf(const std::vector<double>& values) {
   double sum = 0.0;
@@ -202,9 +201,9 @@ Status StatisticalEye::SizeGrid(double widest, double mainCursor,
   binWidth_ = settings.bins > 0 ? 2.0 * widest / settings.bins
                                 : settings.binFraction * settings.amplitude * mainCursor;
   const double reach = (widest + kNoiseMargin * settings.noiseRms) / binWidth_;
-  if (!(reach < kMaxBins)) {
+  if (!(reach < static_cast<double>(kMaxVoltageBins))) {
     return Status::Error("statistical eye: the voltage grid would exceed " +
-                         std::to_string(static_cast<long>(kMaxBins)) + " bins");
+                         std::to_string(kMaxVoltageBins) + " bins");
   }
   // Thresholds b + 1/2 for bins b = -halfSpan - 1 .. halfSpan: symmetric about 0.
   const auto halfSpan = static_cast<std::int64_t>(std::ceil(reach)) + 1;

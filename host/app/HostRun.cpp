@@ -69,34 +69,32 @@ Status checkModelOutput(const ModelRun& run, const std::string& parameters, doub
   return Status::Ok();
 }
 
-// Everything after the channel is loaded: the sweep if asked, the single run
-// at the chosen txi, its figures and files.
-Status runModel(const HostOptions& options, const LinkTiming& timing, const AmiLibrary& library,
-                const ChannelSet& channels, const HostReport& report) {
-  std::int32_t txi = options.txi;
-  if (options.sweep) {
-    TxiSweep sweep;
-    const SweepRequest request{options.tailTime, options.outputGain, options.rank,
-                               options.statistical};
-    if (Status swept = sweepTxi(library, channels, timing, request, sweep); !swept.ok())
-      return swept;
-    report.Sweep(sweep, channels.aggressors.size());
-    txi = sweep.bestTxi >= 0 ? sweep.bestTxi : txi;
-  }
-  const std::string parameters =
-      options.parameters.empty() ? norvaskParameters(txi, options.outputGain) : options.parameters;
-  const ModelRun run = runThroughModel(library, channels, timing, options.tailTime, parameters);
-  report.ModelCall(parameters, run);
-  const double dt = timing.sampleInterval();
-  if (Status output = checkModelOutput(run, parameters, dt); !output.ok())
-    return output;
+// The sweep when asked, printed; `txi` becomes its best setting.
+Status sweepIfAsked(const HostOptions& options, const LinkTiming& timing, const AmiLibrary& library,
+                    const ChannelSet& channels, const HostReport& report, std::int32_t& txi) {
+  if (!options.sweep)
+    return Status::Ok();
+  TxiSweep sweep;
+  const SweepRequest request{options.tailTime, options.outputGain, options.rank,
+                             options.statistical};
+  if (Status swept = sweepTxi(library, channels, timing, request, sweep); !swept.ok())
+    return swept;
+  report.Sweep(sweep, channels.aggressors.size());
+  txi = sweep.bestTxi >= 0 ? sweep.bestTxi : txi;
+  return Status::Ok();
+}
 
+// The figures of the single run next to those of the channel alone, printed
+// once all of them are known.
+Status reportFigures(const HostOptions& options, const LinkTiming& timing,
+                     const AmiLibrary& library, const ChannelSet& channels, const ModelRun& run,
+                     const std::string& parameters, const HostReport& report, RunFigures& figures) {
+  const double dt = timing.sampleInterval();
   RunSummary summary{driverTaps(library, timing, options.tailTime, parameters),
                      {},
                      {},
                      channels.aggressors.size(),
                      dt};
-  RunFigures figures;
   Status analysed = worstCaseEye(channels.channel, channels.aggressors, dt, timing.SamplesPerBit,
                                  summary.channelEye)
                         .Within("eye analysis");
@@ -107,11 +105,29 @@ Status runModel(const HostOptions& options, const LinkTiming& timing, const AmiL
   summary.linkEye = figures.eye;
   report.Summary(summary);
   report.Statistical(figures);
-  Status written =
-      writeResponseFiles(options, timing, channels, run, figures.eye, txi, report.notes());
-  if (written.ok() && options.statEyeFiles)
-    written = writeStatisticalFiles(options, timing, figures, report.notes());
-  return written;
+  return Status::Ok();
+}
+
+// Everything after the channel is loaded: the sweep if asked, the single run
+// at the chosen txi, its figures and files.
+Status runModel(const HostOptions& options, const LinkTiming& timing, const AmiLibrary& library,
+                const ChannelSet& channels, const HostReport& report) {
+  std::int32_t txi = options.txi;
+  if (Status swept = sweepIfAsked(options, timing, library, channels, report, txi); !swept.ok())
+    return swept;
+  const std::string parameters =
+      options.parameters.empty() ? norvaskParameters(txi, options.outputGain) : options.parameters;
+  const ModelRun run = runThroughModel(library, channels, timing, options.tailTime, parameters);
+  report.ModelCall(parameters, run);
+  RunFigures figures;
+  Status status = checkModelOutput(run, parameters, timing.sampleInterval());
+  if (status.ok())
+    status = reportFigures(options, timing, library, channels, run, parameters, report, figures);
+  if (status.ok())
+    status = writeResponseFiles(options, timing, channels, run, figures.eye, txi, report.notes());
+  if (status.ok() && options.statEyeFiles)
+    status = writeStatisticalFiles(options, timing, figures, report.notes());
+  return status;
 }
 
 }  // namespace
