@@ -23,11 +23,11 @@ std::string txiValue(const std::string& parameters) {
   return parameters.substr(first, parameters.find_last_not_of(' ', end - 1) - first + 1);
 }
 
-std::string txiRange() {
+}  // namespace
+
+std::string txiRangeText() {
   return "0 to " + std::to_string(kTxiSettings - 1);
 }
-
-}  // namespace
 
 std::string norvaskParameters(std::int32_t txi, double outputGain) {
   // Shortest text that reads back as the same double: 0.8 stays "0.8".
@@ -46,8 +46,8 @@ std::string refusalReason(const std::string& parameters, const std::string& mess
     return "see the model's message";
   const std::string value = txiValue(parameters);
   if (value.empty())
-    return "the driver setting txi must be an integer from " + txiRange();
-  return "txi " + value + " is outside " + txiRange();
+    return "the driver setting txi must be an integer from " + txiRangeText();
+  return "txi " + value + " is outside " + txiRangeText();
 }
 
 std::string defaultLibraryPath(const char* programPath) {

@@ -22,6 +22,9 @@ inline constexpr std::int32_t kMinSamplesPerBit = 4;
 // off. Norvask's step responses last 2.24 ns.
 inline constexpr double kDefaultTailTime = 2.5e-9;
 
+// The driver settings as --help and the messages give them: "0 to 15".
+std::string txiRangeText();
+
 // The parameter string a simulator builds from the .ami file for these values.
 std::string norvaskParameters(std::int32_t txi, double outputGain);
 

@@ -21,7 +21,7 @@ struct OptionSpec {
   const char* alias;      // another name ("-h"), or nullptr
   const char* valueName;  // "BPS", or nullptr for an option without a value
   const char* group;      // the --help section
-  const char* help;       // lines separated by '\n'
+  std::string help;       // lines separated by '\n'
   // Reads `value` (empty for an option without one) into the options; a
   // failure says what was expected, without the option's name.
   Status (*set)(HostOptions& options, const std::string& value);

@@ -222,6 +222,9 @@ TEST(HostOptions, EveryOptionIsInTheHelpWithItsDefaultAndParses) {
   }
   EXPECT_TRUE(contains(help, "  --help, -h            this text\n"));
   EXPECT_TRUE(contains(help, "  --bit-rate BPS        bits per second (default 2e9)\n"));
+  EXPECT_TRUE(contains(help, "  --samples-per-bit N   samples per unit interval, 4 to 65536;\n"));
+  EXPECT_TRUE(
+      contains(help, "  --txi N               driver step response, 0 to 15 (default 1)\n"));
   EXPECT_TRUE(contains(help,
                        "the txi sweep by eye height at the target BER\n"
                        "                        instead of the --rank criterion\n"));
