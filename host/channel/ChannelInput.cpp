@@ -85,32 +85,39 @@ Status loadImpulseChannel(const ChannelRequest& request, const LinkTiming& timin
   return Status::Ok();
 }
 
+// The victim's description and the figures only its S-parameters give.
+void describeNetwork(const VictimNetwork& victim, const std::string& how,
+                     const std::vector<std::complex<double>>& transfer,
+                     const ConvertedChannel& converted, double nyquist, ChannelInfo& info) {
+  info.description =
+      victim.path + ", " +
+      (victim.lane ? "SDD21 of " + describePortMap(victim.map) : std::string("S21")) + " (" + how +
+      ")";
+  const auto& f = victim.network.frequencies;
+  info.lossAtNyquist_dB = insertionLoss_dB(f, transfer, nyquist);
+  info.dcGain = converted.dcGain;
+  info.dcNote = converted.dcExtrapolated
+                    ? "extrapolated to DC from " + hertz(f[0]) + " and " + hertz(f[1])
+                    : "from the data at 0 Hz";
+}
+
 Status loadTouchstoneChannel(const ChannelRequest& request, const LinkTiming& timing,
                              VictimNetwork& victim, ChannelSet& channels, ChannelInfo& info) {
   std::string how;
   Status status = readTouchstoneFile(victim.path, victim.network);
   if (status.ok())
     status = chooseLane(request.portMap, victim, how);
-  const auto transfer = status.ok() ? victimTransfer(victim) : std::vector<std::complex<double>>();
+  if (!status.ok())
+    return status;
+  const auto transfer = victimTransfer(victim);
   ConvertedChannel converted;
-  if (status.ok()) {
-    status = convertTransfer(victim.network.frequencies, transfer, timing, request.window,
-                             victim.path, converted);
-  }
+  status = convertTransfer(victim.network.frequencies, transfer, timing, request.window,
+                           victim.path, converted);
   if (!status.ok())
     return status;
   channels.channel = std::move(converted.impulse);
-  info.description =
-      victim.path + ", " +
-      (victim.lane ? "SDD21 of " + describePortMap(victim.map) : std::string("S21")) + " (" + how +
-      ")";
   describeImpulse(channels.channel, timing, info);
-  const auto& f = victim.network.frequencies;
-  info.lossAtNyquist_dB = insertionLoss_dB(f, transfer, timing.BitRate / 2.0);
-  info.dcGain = converted.dcGain;
-  info.dcNote = converted.dcExtrapolated
-                    ? "extrapolated to DC from " + hertz(f[0]) + " and " + hertz(f[1])
-                    : "from the data at 0 Hz";
+  describeNetwork(victim, how, transfer, converted, timing.BitRate / 2.0, info);
   return Status::Ok();
 }
 
