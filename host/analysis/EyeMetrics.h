@@ -2,8 +2,8 @@
 // peak-distortion analysis (ImpulseOperations).
 //
 // The host measures the response exactly as the equalizer's step-response
-// search does (impulse times sample interval, logic level 0.5), so that its
-// txi sweep and that search rank the settings alike.
+// search does (impulse times sample interval, logic level 0.5), so that a
+// sweep over driver settings and that search rank the settings alike.
 #ifndef NORVASK_HOST_ANALYSIS_EYEMETRICS_H_
 #define NORVASK_HOST_ANALYSIS_EYEMETRICS_H_
 

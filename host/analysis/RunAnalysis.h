@@ -17,7 +17,6 @@ namespace norvask::host {
 struct StatisticalRequest {
   StatisticalEyeSettings settings;  // samplesPerBit and amplitude are set from the link
   double targetBer = 1e-12;
-  bool rankSweep = false;  // rank the txi sweep by eye height at targetBer
 };
 
 struct RunFigures {

@@ -32,10 +32,11 @@ struct HostOptions {
   double tailTime = kDefaultTailTime;
   bool sweep = false;
   EyeRank rank = EyeRank::kHeight;
+  bool rankByBer = false;  // --rank-ber: the sweep ranks by the eye height at --ber
   bool csv = false;
   std::string outputPrefix = "ami_host";
   bool help = false;
-  StatisticalRequest statistical;  // --ber, --noise, --rj, --dj, --xtalk-phase, --rank-ber
+  StatisticalRequest statistical;  // --ber, --noise, --rj, --dj, --xtalk-phase
   bool statEyeFiles = false;       // --stat-eye: write the eye and bathtub figures
 
   std::set<std::string> given;  // the options on the command line, by name

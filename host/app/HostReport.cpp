@@ -107,7 +107,7 @@ void HostReport::Sweep(const TxiSweep& sweep, std::size_t aggressors) const {
 
 // The criterion next to "<- best", as the sweep ranked.
 std::string HostReport::SweepCriterion() const {
-  if (options_.statistical.rankSweep)
+  if (options_.rankByBer)
     return "largest eye height at BER " + plain(options_.statistical.targetBer);
   return rankCriterion(options_.rank);
 }

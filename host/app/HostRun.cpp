@@ -75,7 +75,7 @@ Status sweepIfAsked(const HostOptions& options, const LinkTiming& timing, const 
   if (!options.sweep)
     return Status::Ok();
   TxiSweep sweep;
-  const SweepRequest request{options.tailTime, options.outputGain, options.rank,
+  const SweepRequest request{options.tailTime, options.outputGain, options.rank, options.rankByBer,
                              options.statistical};
   if (Status swept = sweepTxi(library, channels, timing, request, sweep); !swept.ok())
     return swept;

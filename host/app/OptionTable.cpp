@@ -217,7 +217,7 @@ std::vector<OptionSpec> optionTable() {
        }},
       {"--rank-ber", nullptr, nullptr, kStatistical,
        "rank the txi sweep by eye height at the target BER\ninstead of the --rank criterion",
-       [](Options& o, Value) { return flag(o.statistical.rankSweep); }, nullptr},
+       [](Options& o, Value) { return flag(o.rankByBer); }, nullptr},
       {"--stat-eye", nullptr, nullptr, kStatistical,
        "also write PREFIX_eye.svg (log10 BER heat map with\ncontours), PREFIX_bathtub.svg and "
        "their CSV tables\nPREFIX_eye.csv and PREFIX_bathtub.csv",

@@ -8,7 +8,7 @@ namespace {
 
 // The score a row is ranked by, and whether it may win at all.
 double score(const TxiSweepRow& row, const SweepRequest& request, bool& candidate) {
-  if (request.statistical.rankSweep) {
+  if (request.rankByBer) {
     candidate = row.atBer.open;
     return row.atBer.height;
   }

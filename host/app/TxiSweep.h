@@ -33,7 +33,8 @@ struct SweepRequest {
   double tailTime = 0.0;
   double outputGain = 1.0;
   EyeRank rank = EyeRank::kHeight;
-  StatisticalRequest statistical;  // rankSweep: rank by the eye height at its BER
+  bool rankByBer = false;  // rank by the eye height at the statistical target BER instead
+  StatisticalRequest statistical;
 };
 
 struct TxiSweepRow {
