@@ -48,13 +48,10 @@ TEST(NumberText, TheWholeTextIsTheNumber) {
     const char* text;
     long long low, high;
     bool read;
-  } integers[] = {{"4", 4, 65536, true},
-                  {"3", 4, 65536, false},
-                  {"65537", 4, 65536, false},
-                  {"-7", -9, 9, true},
-                  {"4.0", 0, 9, false},
-                  {"", 0, 9, false},
-                  {"99999999999999999999", 0, 9, false}};
+  } integers[] = {{"4", 4, 65536, true},  {"65536", 4, 65536, true},
+                  {"3", 4, 65536, false}, {"65537", 4, 65536, false},
+                  {"-7", -9, 9, true},    {"4.0", 0, 9, false},
+                  {"", 0, 9, false},      {"99999999999999999999", 0, 9, false}};
   for (const auto& c : integers) {
     long long value = 0;
     EXPECT_EQ(readInteger(c.text, c.low, c.high, value), c.read) << c.text;
