@@ -33,10 +33,23 @@ std::string rankCriterion(EyeRank rank) {
   return rank == EyeRank::kHeight ? "largest eye height" : "largest eye opening ratio";
 }
 
+std::int32_t bestTxi(const std::vector<TxiSweepRow>& rows, const SweepRequest& request) {
+  std::int32_t best = -1;
+  double bestScore = 0.0;
+  for (const TxiSweepRow& row : rows) {
+    bool candidate = false;
+    const double rowScore = score(row, request, candidate);
+    if (candidate && (best < 0 || rowScore > bestScore)) {
+      bestScore = rowScore;
+      best = row.txi;
+    }
+  }
+  return best;
+}
+
 Status sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const LinkTiming& timing,
                 const SweepRequest& request, TxiSweep& sweep) {
   sweep = TxiSweep{};
-  double bestScore = 0.0;
   for (std::int32_t txi = 0; txi < kTxiSettings; ++txi) {
     const std::string setting = "txi " + std::to_string(txi);
     const ModelRun run = runThroughModel(library, channels, timing, request.tailTime,
@@ -48,15 +61,9 @@ Status sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const Lin
     RunFigures figures;
     if (Status analysed = analyseRun(run, timing, request.statistical, figures); !analysed.ok())
       return analysed.Within(setting);
-    const TxiSweepRow row{txi, figures.eye, figures.atBer};
-    bool candidate = false;
-    const double rowScore = score(row, request, candidate);
-    if (candidate && (sweep.bestTxi < 0 || rowScore > bestScore)) {
-      bestScore = rowScore;
-      sweep.bestTxi = txi;
-    }
-    sweep.rows.push_back(row);
+    sweep.rows.push_back({txi, figures.eye, figures.atBer});
   }
+  sweep.bestTxi = bestTxi(sweep.rows, request);
   return Status::Ok();
 }
 

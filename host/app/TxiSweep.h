@@ -48,6 +48,9 @@ struct TxiSweep {
   std::int32_t bestTxi = -1;  // -1 when no setting had defined figures
 };
 
+// The txi of the row that ranks first by `request`, -1 when none may win.
+std::int32_t bestTxi(const std::vector<TxiSweepRow>& rows, const SweepRequest& request);
+
 // One AMI_Init per txi, each analysed as the single run is. A failure names
 // the txi; a refusal brings every line of the model's message.
 // REQUIRES: library.loaded(); channels.channel not empty.
