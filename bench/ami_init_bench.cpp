@@ -16,7 +16,7 @@
 
 #include "MachineLimit.h"
 #include "ami/Kx_Norvask.h"
-#include "host/AmiLibrary.h"
+#include "host/model/ModelLibrary.h"
 
 namespace norvask::bench {
 namespace {
@@ -171,8 +171,7 @@ int main(int argc, char** argv) {
   using namespace norvask::bench;
   benchmark::Initialize(&argc, argv);
   norvask::host::AmiLibrary library;
-  std::string loadError;
-  library.Load(NORVASK_LIBRARY_PATH, loadError);
+  const std::string loadError = library.Load(NORVASK_LIBRARY_PATH).message();
   for (const Case& c : kCases) {
     benchmark::RegisterBenchmark((kBlockPrefix + std::string(c.name)).c_str(),
                                  [&library, &loadError, &c](benchmark::State& state) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/StatisticalEye.h"
+#include "host/analysis/StatisticalEye.h"
 
 namespace norvask::host {
 namespace {
@@ -39,11 +39,10 @@ void runEye(benchmark::State& state, CrosstalkPhase phase) {
   settings.randomJitterRms = 0.01;
   settings.deterministicJitter = 0.05;
   settings.crosstalkPhase = phase;
-  std::string error;
   for (auto _ : state) {
     StatisticalEye eye;
-    if (!eye.Compute(victim, aggressors, settings, error))
-      state.SkipWithError(error.c_str());
+    if (const Status computed = eye.Compute(victim, aggressors, settings); !computed.ok())
+      state.SkipWithError(computed.message().c_str());
     benchmark::DoNotOptimize(eye.AtBer(1e-12));
   }
 }

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "host/PortMap.h"
-#include "host/SParameterChannel.h"
-#include "host/Touchstone.h"
+#include "host/channel/PortMap.h"
+#include "host/channel/SParameterChannel.h"
+#include "host/channel/Touchstone.h"
 #include "tools/ExampleLane.h"
 
 namespace norvask::host {
@@ -37,16 +37,16 @@ void ReadAndConvert(benchmark::State& state) {
   std::size_t samples = 0;
   for (auto _ : state) {
     NetworkData network;
-    std::string error;
-    if (!readTouchstoneFile(path, network, error)) {
-      state.SkipWithError(error.c_str());
+    if (const Status read = readTouchstoneFile(path, network); !read.ok()) {
+      state.SkipWithError(read.message().c_str());
       break;
     }
     const PortMap lane = detectLanes(network).front();
     ConvertedChannel channel;
-    transferToImpulse(network.frequencies,
-                      differentialTransfer(network, lane.pIn, lane.nIn, lane.pOut, lane.nOut),
-                      sampleInterval, BandWindow::kRaisedCosine, path, channel, error);
+    (void)transferToImpulse(
+        network.frequencies,
+        differentialTransfer(network, lane.pIn, lane.nIn, lane.pOut, lane.nOut), sampleInterval,
+        BandWindow::kRaisedCosine, path, channel);
     samples = channel.impulse.size();
     benchmark::DoNotOptimize(channel.impulse.data());
   }

@@ -45,3 +45,28 @@ function(norvask_layer_library target depends)
   endif()
   target_compile_options(${target} PRIVATE ${NORVASK_WARNINGS} ${NORVASK_MODEL_OPTIONS})
 endfunction()
+
+# The host program's rooms sit above the shared library in the same manifest,
+# so the include check covers them too. They are built with the project's
+# warnings only: they are not shipped, and they keep the compiler's default
+# floating-point contraction.
+#
+# norvask_host_room(<target> SOURCES <files...> [DEPENDS <targets...>]
+#                   [CHECKED_ONLY <files...>])
+# CHECKED_ONLY files are checked with the room but built elsewhere (the other
+# platform's loader, the program's main).
+function(norvask_host_room target)
+  cmake_parse_arguments(PARSE_ARGV 1 ROOM "" "" "SOURCES;DEPENDS;CHECKED_ONLY")
+  add_library(${target} STATIC ${ROOM_SOURCES})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target} PUBLIC ${ROOM_DEPENDS})
+  target_compile_options(${target} PRIVATE ${NORVASK_WARNINGS})
+
+  get_property(index GLOBAL PROPERTY NORVASK_LAYER_COUNT)
+  foreach(source ${ROOM_SOURCES} ${ROOM_CHECKED_ONLY})
+    file(RELATIVE_PATH path ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+    file(APPEND ${NORVASK_LAYER_MANIFEST} "${index} ${target} ${path}\n")
+  endforeach()
+  math(EXPR index "${index} + 1")
+  set_property(GLOBAL PROPERTY NORVASK_LAYER_COUNT ${index})
+endfunction()

@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "host/ChannelFile.h"
-#include "host/PortMap.h"
-#include "host/SParameterChannel.h"
-#include "host/Touchstone.h"
+#include "host/channel/ChannelFigures.h"
+#include "host/channel/ChannelFile.h"
+#include "host/channel/PortMap.h"
+#include "host/channel/SParameterChannel.h"
+#include "host/channel/Touchstone.h"
 
 namespace {
 
@@ -37,9 +38,8 @@ void convert(const NetworkData& network) {
   if (!(meanStep > 0.0) || !std::isfinite(meanStep))
     return;
   ConvertedChannel channel;
-  std::string error;
   const double dt = 1.0 / (meanStep * kSamples);
-  if (transferToImpulse(f, transfer, dt, BandWindow::kRaisedCosine, "fuzz", channel, error)) {
+  if (transferToImpulse(f, transfer, dt, BandWindow::kRaisedCosine, "fuzz", channel).ok()) {
     propagationDelay(channel.impulse, dt);
     preRiseEnergy(channel.impulse);
   }
@@ -49,16 +49,14 @@ void convert(const NetworkData& network) {
 void readTouchstone(const std::string& text, int portsFromName) {
   std::istringstream in(text);
   NetworkData network;
-  std::string error;
-  if (parseTouchstone(in, "fuzz.sNp", portsFromName, network, error))
+  if (parseTouchstone(in, "fuzz.sNp", portsFromName, network).ok())
     convert(network);
 }
 
 void readImpulse(const std::string& text) {
   std::istringstream in(text);
   SampledWaveform waveform;
-  std::string error;
-  if (!parseTwoColumnText(in, "fuzz.txt", waveform, error))
+  if (!parseTwoColumnText(in, "fuzz.txt", waveform).ok())
     return;
   const double span = waveform.time.back() - waveform.time.front();
   const double dt = span / kSamples;

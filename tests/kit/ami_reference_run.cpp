@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "host/AmiLibrary.h"
+#include "host/model/ModelLibrary.h"
 
 namespace {
 
@@ -93,9 +93,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   norvask::host::AmiLibrary library;
-  std::string error;
-  if (!library.Load(argv[1], error)) {
-    std::fprintf(stderr, "ami_reference_run: %s\n", error.c_str());
+  if (const norvask::host::Status loaded = library.Load(argv[1]); !loaded.ok()) {
+    std::fprintf(stderr, "ami_reference_run: %s\n", loaded.message().c_str());
     return 1;
   }
   runAll(library);

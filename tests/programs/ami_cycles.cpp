@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/AmiLibrary.h"
+#include "host/model/ModelLibrary.h"
 
 namespace {
 
@@ -104,9 +104,11 @@ std::string runCycle(long kind, norvask::AmiInitFunction init, norvask::AmiClose
 
 int main(int argc, char** argv) {
   norvask::host::AmiLibrary library;
-  std::string error = "usage: ami_cycles <path to libnorvask.so> [cycles]";
-  if (argc < 2 || !library.Load(argv[1], error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  const norvask::host::Status loaded =
+      argc < 2 ? norvask::host::Status::Error("usage: ami_cycles <path to libnorvask.so> [cycles]")
+               : library.Load(argv[1]);
+  if (!loaded.ok()) {
+    std::fprintf(stderr, "%s\n", loaded.message().c_str());
     return 2;
   }
   const long cycles = argc > 2 ? std::atol(argv[2]) : 10000;

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "host/AmiLibrary.h"
+#include "host/model/ModelLibrary.h"
 
 namespace norvask::testing {
 
 // The library this build made, loaded through the host program's loader.
 struct ModelLibrary : host::AmiLibrary {
-  ModelLibrary() { Load(NORVASK_LIBRARY_PATH, loadError); }
+  ModelLibrary() : loadError(Load(NORVASK_LIBRARY_PATH).message()) {}
   std::string loadError;
 };
 

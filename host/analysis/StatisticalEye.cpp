@@ -1,0 +1,310 @@
+#include "host/analysis/StatisticalEye.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <functional>
+
+#include "host/analysis/JitterTaps.h"
+#include "host/analysis/PulseResponse.h"
+#include "host/analysis/VoltageDistribution.h"
+#include "host/base/Limits.h"
+
+namespace norvask::host {
+
+namespace {
+
+// Thresholds reach this many noise rms beyond the widest pattern, where the
+// BER has settled at one half.
+constexpr double kNoiseMargin = 8.0;
+// Cursors are summed on bins up to 64 times finer than the grid, with at most
+// 2^16 fine bins across the grid.
+constexpr std::int64_t kMaxFineness = 64;
+constexpr std::int64_t kFineBudget = 1 << 16;
+
+double sumOf(const std::vector<double>& values) {
+  double sum = 0.0;
+  for (double value : values)
+    sum += value;
+  return sum;
+}
+
+// The voltage grid, and the finer one on which cursors are first summed:
+// each cursor lands within a fine bin, and only the sum is rounded to a grid
+// bin, once.
+struct VoltageGrid {
+  double bin = 1.0;
+  std::int64_t fineness = 1;  // fine bins per bin
+};
+
+// start plus +-magnitude terms as a distribution on the grid. Rounding the
+// running sum keeps the all-same-sign pattern within half a fine bin;
+// `error` grows by the worst error of any pattern.
+VoltageDistribution randomSignSum(std::vector<double> magnitudes, double start,
+                                  const VoltageGrid& grid, double& error) {
+  const double fine = grid.bin / static_cast<double>(grid.fineness);
+  // Smallest first: the support, and with it the cost of a step, grows last.
+  std::sort(magnitudes.begin(), magnitudes.end());
+  const std::int64_t startBin = std::llround(start / fine);
+  error += std::fabs(static_cast<double>(startBin) * fine - start);
+  VoltageDistribution sum = VoltageDistribution::PointAt(startBin);
+  double running = 0.0;
+  std::int64_t placed = 0;
+  for (double magnitude : magnitudes) {
+    running += magnitude;
+    const std::int64_t reached = std::llround(running / fine);
+    const std::int64_t shift = reached - placed;
+    placed = reached;
+    error += std::fabs(static_cast<double>(shift) * fine - magnitude);
+    sum.AddSymmetricPair(shift);
+  }
+  std::int64_t moved = 0;
+  VoltageDistribution onGrid = sum.Rebinned(grid.fineness, moved);
+  error += static_cast<double>(moved) * fine;
+  return onGrid;
+}
+
+// One aggressor's crosstalk at a given phase.
+VoltageDistribution aggressorAt(const std::vector<double>& pulse, std::int32_t phase,
+                                std::int32_t samplesPerBit, double amplitude,
+                                const VoltageGrid& grid, double& error) {
+  const PhaseCursors cursors = cursorsAt(pulse, phase - samplesPerBit, samplesPerBit, amplitude);
+  return randomSignSum(cursors.interference, 0.0, grid, error);
+}
+
+// One aggressor's crosstalk with its phase uniform over the bit.
+VoltageDistribution averagedAggressor(const std::vector<double>& pulse, std::int32_t samplesPerBit,
+                                      double amplitude, const VoltageGrid& grid, double& error) {
+  VoltageDistribution mixture;
+  double worstError = 0.0;
+  for (std::int32_t phase = 0; phase < samplesPerBit; ++phase) {
+    double phaseError = 0.0;
+    mixture.Accumulate(aggressorAt(pulse, phase, samplesPerBit, amplitude, grid, phaseError),
+                       1.0 / samplesPerBit);
+    worstError = std::max(worstError, phaseError);
+  }
+  error += worstError;
+  return mixture;
+}
+
+VoltageDistribution crosstalk(const std::vector<std::vector<double>>& aggressors,
+                              const StatisticalEyeSettings& settings, const VoltageGrid& grid,
+                              double& error) {
+  const std::int32_t s = settings.samplesPerBit;
+  const double a = settings.amplitude;
+  VoltageDistribution total = VoltageDistribution::PointAt(0);
+  for (const auto& pulse : aggressors) {
+    total = total.Plus(settings.crosstalkPhase == CrosstalkPhase::kAveraged
+                           ? averagedAggressor(pulse, s, a, grid, error)
+                           : aggressorAt(pulse, worstPhase(pulse, s, a), s, a, grid, error));
+  }
+  return total;
+}
+
+// Largest level any pattern reaches, V.
+double widestLevel(const std::vector<double>& victim,
+                   const std::vector<std::vector<double>>& aggressors, std::int64_t firstSample,
+                   const StatisticalEyeSettings& settings) {
+  const std::int32_t s = settings.samplesPerBit;
+  double victimLevel = 0.0;
+  for (std::int32_t phase = 0; phase < s; ++phase) {
+    const PhaseCursors cursors = cursorsAt(victim, firstSample + phase, s, settings.amplitude);
+    victimLevel = std::max(victimLevel, std::fabs(cursors.signal) + sumOf(cursors.interference));
+  }
+  double crosstalkLevel = 0.0;
+  for (const auto& pulse : aggressors) {
+    double largest = 0.0;
+    for (std::int32_t phase = 0; phase < s; ++phase)
+      largest = std::max(largest, peakDistortion(pulse, phase, s, settings.amplitude));
+    crosstalkLevel += largest;
+  }
+  return victimLevel + crosstalkLevel;
+}
+
+Status checkSettings(const StatisticalEyeSettings& s) {
+  const bool valid = s.samplesPerBit >= 1 && s.amplitude > 0.0 && s.noiseRms >= 0.0 &&
+                     s.randomJitterRms >= 0.0 && s.deterministicJitter >= 0.0 &&
+                     s.binFraction > 0.0 && s.bins >= 0;
+  return valid ? Status::Ok()
+               : Status::Error(
+                     "statistical eye: samples per bit >= 1, amplitude and bin fraction > 0, "
+                     "noise, jitter and bins >= 0 required");
+}
+
+double circularAt(const std::vector<double>& values, std::int64_t index) {
+  const auto size = static_cast<std::int64_t>(values.size());
+  return values[static_cast<std::size_t>(((index % size) + size) % size)];
+}
+
+// Steps from `from` in direction `step` (+1 or -1) that stay at or below the
+// target, at most one lap less one.
+std::int32_t runAtOrBelow(const std::vector<double>& values, std::int64_t from, std::int64_t step,
+                          double target) {
+  const auto size = static_cast<std::int32_t>(values.size());
+  std::int32_t run = 0;
+  while (run < size - 1 && circularAt(values, from + step * (run + 1)) <= target)
+    ++run;
+  return run;
+}
+
+// Where log10 BER crosses the target between an inside and an outside value,
+// as a fraction of the step from inside. A BER of exactly zero (no noise, no
+// jitter: every pattern clears the threshold) says nothing about where
+// between the steps the first pattern fails; half way is off by at most half
+// a step.
+double crossingFraction(double inside, double outside, double target) {
+  if (inside == 0.0)
+    return 0.5;
+  const double in = std::log10(inside);
+  return (std::log10(target) - in) / (std::log10(outside) - in);
+}
+
+}  // namespace
+
+Status StatisticalEye::Compute(const std::vector<double>& victimPulse,
+                               const std::vector<std::vector<double>>& aggressorPulses,
+                               const StatisticalEyeSettings& settings) {
+  if (Status valid = checkSettings(settings); !valid.ok())
+    return valid;
+  const std::size_t peak = host::mainCursorIndex(victimPulse);
+  if (victimPulse.empty() || !(victimPulse[peak] > 0.0))
+    return Status::Error("statistical eye: the victim pulse has no positive main cursor");
+  phases_ = settings.samplesPerBit;
+  mainCursor_ = static_cast<std::int64_t>(peak);
+  const std::int64_t firstSample = mainCursor_ - phases_ / 2;
+  const double widest = widestLevel(victimPulse, aggressorPulses, firstSample, settings);
+  if (Status sized = SizeGrid(widest, victimPulse[peak], settings); !sized.ok())
+    return sized;
+  // As fine as the budget allows, so that rounding each cursor costs little.
+  const VoltageGrid grid{binWidth_,
+                         std::clamp<std::int64_t>(kFineBudget / thresholds_, 1, kMaxFineness)};
+  double crosstalkError = 0.0;
+  const VoltageDistribution xtalk = crosstalk(aggressorPulses, settings, grid, crosstalkError);
+  ber_.assign(static_cast<std::size_t>(phases_) * static_cast<std::size_t>(thresholds_), 0.0);
+  levelErrorBound_ = 0.0;
+  for (std::int32_t phase = 0; phase < phases_; ++phase) {
+    const PhaseCursors cursors =
+        cursorsAt(victimPulse, firstSample + phase, phases_, settings.amplitude);
+    double levelError = 0.0;
+    // The received level for a transmitted 1; a 0 gives its mirror image.
+    const VoltageDistribution one =
+        randomSignSum(cursors.interference, cursors.signal, grid, levelError).Plus(xtalk);
+    levelErrorBound_ = std::max(levelErrorBound_, levelError + crosstalkError);
+    FillPhase(phase, one, settings.noiseRms / binWidth_);
+  }
+  ApplyJitter(settings);
+  return Status::Ok();
+}
+
+Status StatisticalEye::SizeGrid(double widest, double mainCursor,
+                                const StatisticalEyeSettings& settings) {
+  binWidth_ = settings.bins > 0 ? 2.0 * widest / settings.bins
+                                : settings.binFraction * settings.amplitude * mainCursor;
+  const double reach = (widest + kNoiseMargin * settings.noiseRms) / binWidth_;
+  if (!(reach < static_cast<double>(kMaxVoltageBins))) {
+    return Status::Error("statistical eye: the voltage grid would exceed " +
+                         std::to_string(kMaxVoltageBins) + " bins");
+  }
+  // Thresholds b + 1/2 for bins b = -halfSpan - 1 .. halfSpan: symmetric about 0.
+  const auto halfSpan = static_cast<std::int64_t>(std::ceil(reach)) + 1;
+  lowestThresholdBin_ = -halfSpan - 1;
+  thresholds_ = static_cast<std::int32_t>(2 * halfSpan + 2);
+  return Status::Ok();
+}
+
+void StatisticalEye::FillPhase(std::int32_t phase, const VoltageDistribution& one,
+                               double noiseBins) {
+  const std::vector<double> below =
+      one.LowerTail(lowestThresholdBin_, lowestThresholdBin_ + thresholds_ - 1, noiseBins);
+  double* row = &ber_[static_cast<std::size_t>(phase) * static_cast<std::size_t>(thresholds_)];
+  for (std::int32_t t = 0; t < thresholds_; ++t) {
+    // A 1 errs below the threshold; a 0 above it, which by symmetry is a 1
+    // below the mirrored threshold -(b + 1/2): index T - 1 - t.
+    row[t] = 0.5 * (below[static_cast<std::size_t>(t)] +
+                    below[static_cast<std::size_t>(thresholds_ - 1 - t)]);
+  }
+}
+
+void StatisticalEye::ApplyJitter(const StatisticalEyeSettings& settings) {
+  if (settings.randomJitterRms == 0.0 && settings.deterministicJitter == 0.0)
+    return;
+  std::int64_t reach = 0;
+  const std::vector<double> taps = jitterTaps(settings, reach);
+  const auto rows = static_cast<std::size_t>(thresholds_);
+  std::vector<double> jittered(ber_.size(), 0.0);
+  for (std::int64_t offset = -reach; offset <= reach; ++offset) {
+    const double weight = taps[static_cast<std::size_t>(offset + reach)];
+    if (weight == 0.0)
+      continue;
+    // A sample taken `offset` steps late at phase p reads the eye at p + offset.
+    for (std::int64_t phase = 0; phase < phases_; ++phase) {
+      std::int64_t source = (phase + offset) % phases_;
+      if (source < 0)
+        source += phases_;
+      const double* from = &ber_[static_cast<std::size_t>(source) * rows];
+      double* to = &jittered[static_cast<std::size_t>(phase) * rows];
+      for (std::size_t t = 0; t < rows; ++t)
+        to[t] += weight * from[t];
+    }
+  }
+  ber_.swap(jittered);
+}
+
+double StatisticalEye::PhaseOffset(std::int32_t phase) const {
+  return static_cast<double>(phase - phases_ / 2) / phases_;
+}
+
+double StatisticalEye::ThresholdVoltage(std::int32_t threshold) const {
+  return (static_cast<double>(lowestThresholdBin_ + threshold) + 0.5) * binWidth_;
+}
+
+std::vector<double> StatisticalEye::Bathtub(std::int32_t threshold) const {
+  std::vector<double> curve(static_cast<std::size_t>(phases_));
+  for (std::int32_t phase = 0; phase < phases_; ++phase)
+    curve[static_cast<std::size_t>(phase)] = Ber(phase, threshold);
+  return curve;
+}
+
+EyeAtBer StatisticalEye::AtBer(double targetBer) const {
+  EyeAtBer eye;
+  std::int32_t bestRun = 0;
+  for (std::int32_t phase = 0; phase < phases_; ++phase) {
+    std::int32_t run = 0;
+    for (std::int32_t t = 0; t < thresholds_; ++t) {
+      run = Ber(phase, t) <= targetBer ? run + 1 : 0;
+      if (run > bestRun) {
+        bestRun = run;
+        eye.bestPhase = phase;
+        eye.bestThreshold = t - (run - 1) / 2;
+      }
+    }
+  }
+  if (bestRun == 0)
+    return eye;
+  eye.open = true;
+  eye.height = bestRun * binWidth_;
+  FindEdges(Bathtub(eye.bestThreshold), targetBer, eye);
+  return eye;
+}
+
+void StatisticalEye::FindEdges(const std::vector<double>& bathtub, double targetBer,
+                               EyeAtBer& eye) const {
+  const std::int32_t phase = eye.bestPhase;
+  const std::int32_t right = runAtOrBelow(bathtub, phase, 1, targetBer);
+  if (right == phases_ - 1) {
+    // Open at every phase: one whole bit, centred on the best phase.
+    eye.left = -0.5;
+    eye.right = 0.5;
+  } else {
+    const std::int32_t left = runAtOrBelow(bathtub, phase, -1, targetBer);
+    eye.right = (right + crossingFraction(circularAt(bathtub, phase + right),
+                                          circularAt(bathtub, phase + right + 1), targetBer)) /
+                phases_;
+    eye.left = -(left + crossingFraction(circularAt(bathtub, phase - left),
+                                         circularAt(bathtub, phase - left - 1), targetBer)) /
+               phases_;
+  }
+  eye.width = eye.right - eye.left;
+}
+
+}  // namespace norvask::host

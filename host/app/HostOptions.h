@@ -1,0 +1,48 @@
+// The settings of one ami_host run: what to load, which channel to use, how
+// to set the model, and what to write. A default-built HostOptions holds the
+// defaults --help shows.
+#ifndef NORVASK_HOST_APP_HOSTOPTIONS_H_
+#define NORVASK_HOST_APP_HOSTOPTIONS_H_
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/analysis/RunAnalysis.h"
+#include "host/app/NorvaskModel.h"
+#include "host/app/TxiSweep.h"
+#include "host/channel/SParameterChannel.h"
+
+namespace norvask::host {
+
+struct HostOptions {
+  std::string libraryPath;  // empty: the Norvask library of this build
+  std::string channelFile;  // empty: the built-in lossy channel
+  std::string portMap;      // lane of a Touchstone channel, empty: found from the data
+  std::vector<std::string> aggressorFiles;  // --aggressor arguments, see AggressorInput.h
+  BandWindow window = BandWindow::kRaisedCosine;
+  double lossAtNyquist_dB = 5.0;
+  double channelLengthBits = 64.0;  // built-in channel length, unit intervals
+  double bitRate = 2e9;
+  std::int32_t samplesPerBit = 32;
+  std::int32_t txi = 1;
+  double outputGain = 1.0;
+  std::string parameters;  // raw parameter string; replaces txi and gain when set
+  double tailTime = kDefaultTailTime;
+  bool sweep = false;
+  EyeRank rank = EyeRank::kHeight;
+  bool rankByBer = false;  // --rank-ber: the sweep ranks by the eye height at --ber
+  bool csv = false;
+  std::string outputPrefix = "ami_host";
+  bool help = false;
+  StatisticalRequest statistical;  // --ber, --noise, --rj, --dj, --xtalk-phase
+  bool statEyeFiles = false;       // --stat-eye: write the eye and bathtub figures
+
+  std::set<std::string> given;  // the options on the command line, by name
+  std::string programPath;      // argv[0], for the default library
+};
+
+}  // namespace norvask::host
+
+#endif  // NORVASK_HOST_APP_HOSTOPTIONS_H_

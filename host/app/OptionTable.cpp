@@ -1,0 +1,244 @@
+#include "host/app/OptionTable.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "host/app/NorvaskModel.h"
+#include "host/base/NumberText.h"
+
+namespace norvask::host {
+
+namespace {
+
+// Beyond this the grid is a typing error: 65536 samples per bit.
+constexpr std::int32_t kMaxSamplesPerBit = 1 << 16;
+
+using Options = HostOptions;
+using Value = const std::string&;
+
+Status expected(const std::string& what, Value text) {
+  return Status::Error("expected " + what + ", got '" + text + "'");
+}
+
+Status positive(Value text, const char* unit, double& number) {
+  if (readFinite(text, number) && number > 0.0)
+    return Status::Ok();
+  return expected("a positive number (" + std::string(unit) + ")", text);
+}
+
+Status nonNegative(Value text, const char* unit, double& number) {
+  if (readFinite(text, number) && number >= 0.0)
+    return Status::Ok();
+  return expected("a number >= 0 (" + std::string(unit) + ")", text);
+}
+
+Status finite(Value text, double& number) {
+  return readFinite(text, number) ? Status::Ok() : expected("a number", text);
+}
+
+Status integer(Value text, std::int32_t low, std::int32_t high, std::int32_t& number) {
+  long long value = 0;
+  if (!readInteger(text, low, high, value))
+    return expected("an integer from " + std::to_string(low) + " to " + std::to_string(high), text);
+  number = static_cast<std::int32_t>(value);
+  return Status::Ok();
+}
+
+// An option naming one of a few choices; `parse` maps the name to the value.
+template <typename Choice>
+Status choice(Value text, bool (*parse)(const std::string&, Choice&), Choice& value,
+              const char* choices) {
+  return parse(text, value) ? Status::Ok() : expected(choices, text);
+}
+
+bool parseCrosstalkPhase(const std::string& name, CrosstalkPhase& phase) {
+  if (name != "worst" && name != "average")
+    return false;
+  phase = name == "worst" ? CrosstalkPhase::kWorstCase : CrosstalkPhase::kAveraged;
+  return true;
+}
+
+Status targetBer(Value text, double& ber) {
+  Status read = positive(text, "bit-error ratio", ber);
+  if (read.ok() && !(ber < 0.5))
+    return Status::Error("expected a bit-error ratio below 0.5");
+  return read;
+}
+
+// A number as --help writes it: "2e9", "2.5e-9", "0.8".
+std::string helpNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  std::string shown = text;
+  const auto e = shown.find('e');
+  if (e == std::string::npos)
+    return shown;
+  std::string exponent = shown.substr(e + 1);
+  const bool negative = exponent[0] == '-';
+  exponent.erase(0, exponent.find_first_not_of("+-0"));
+  return shown.substr(0, e + 1) + (negative ? "-" : "") + exponent;
+}
+
+std::string windowName(BandWindow window) {
+  return window == BandWindow::kHann   ? "hann"
+         : window == BandWindow::kNone ? "none"
+                                       : "raised-cosine";
+}
+
+Status flag(bool& setting) {
+  setting = true;
+  return Status::Ok();
+}
+
+const char* const kModel = "Model";
+const char* const kLink = "Link";
+const char* const kChannel = "Channel";
+const char* const kStatistical =
+    "Statistical eye (BER over all data patterns, 1 V peak-to-peak data)";
+const char* const kOutput = "Output";
+
+std::vector<OptionSpec> optionTable() {
+  return {
+      {"--library", nullptr, "PATH", kModel, "IBIS-AMI shared library to load",
+       [](Options& o, Value v) { return (o.libraryPath = v, Status::Ok()); },
+       [](const Options&) { return defaultLibraryText(); }},
+      {"--txi", nullptr, "N", kModel, "driver step response, " + txiRangeText(),
+       [](Options& o, Value v) {
+         return integer(v, std::numeric_limits<std::int32_t>::min(),
+                        std::numeric_limits<std::int32_t>::max(), o.txi);
+       },
+       [](const Options& o) { return std::to_string(o.txi); }},
+      {"--gain", nullptr, "X", kModel, "OutputGain, linear factor on the output",
+       [](Options& o, Value v) { return finite(v, o.outputGain); },
+       [](const Options& o) { return helpNumber(o.outputGain); }},
+      {"--params", nullptr, "TEXT", kModel,
+       "raw AMI parameter string, passed unchanged instead of\nthe one built from --txi and "
+       "--gain,\ne.g. \"" +
+           norvaskParameters(4, 1.0) + "\"",
+       [](Options& o, Value v) { return (o.parameters = v, Status::Ok()); }, nullptr},
+      {"--sweep-txi", nullptr, nullptr, kModel,
+       "run every txi from " + txiRangeText() +
+           " and print one row each\n(eye height, opening ratio), marking the best",
+       [](Options& o, Value) { return flag(o.sweep); }, nullptr},
+      {"--rank", nullptr, "height|ratio", kModel,
+       "what \"best\" means in the sweep: the largest worst-case\neye height or the largest eye "
+       "opening ratio",
+       [](Options& o, Value v) { return choice(v, parseEyeRank, o.rank, "height or ratio"); },
+       [](const Options& o) { return eyeRankName(o.rank); }},
+
+      {"--bit-rate", nullptr, "BPS", kLink, "bits per second",
+       [](Options& o, Value v) { return positive(v, "bits per second", o.bitRate); },
+       [](const Options& o) { return helpNumber(o.bitRate); }},
+      {"--samples-per-bit", nullptr, "N", kLink,
+       "samples per unit interval, " + std::to_string(kMinSamplesPerBit) + " to " +
+           std::to_string(kMaxSamplesPerBit) + ";\nthe sample interval is 1 / (bit rate x N)",
+       [](Options& o, Value v) {
+         return integer(v, kMinSamplesPerBit, kMaxSamplesPerBit, o.samplesPerBit);
+       },
+       [](const Options& o) { return std::to_string(o.samplesPerBit); }},
+      {"--tail", nullptr, "SECONDS", kLink,
+       "zeros appended after the longest response so the\nmodel's own response fits",
+       [](Options& o, Value v) { return nonNegative(v, "seconds", o.tailTime); },
+       [](const Options& o) { return helpNumber(o.tailTime); }},
+
+      {"--channel", nullptr, "FILE", kChannel,
+       "channel impulse response: two columns, time in s and\nh(t) in 1/s (h summed x sample "
+       "interval = step\nresponse), white space or comma separated, header and\ncomment lines "
+       "(#, !, %, ;, *) skipped; resampled\nlinearly onto the sample interval;\nor Touchstone "
+       "S-parameters (FILE.sNp, 2 to 32 ports,\nversion 1 or 2): S21 of a 2-port, SDD21 of a lane",
+       [](Options& o, Value v) { return (o.channelFile = v, Status::Ok()); },
+       [](const Options&) { return std::string("the built-in lossy channel"); }},
+      {"--ports", nullptr, "P,N,P,N", kChannel,
+       "the lane of a Touchstone --channel: P-in, N-in, P-out,\nN-out, e.g. 1,3,2,4",
+       [](Options& o, Value v) { return (o.portMap = v, Status::Ok()); },
+       [](const Options&) {
+         return std::string(
+             "found from the strongest through paths\nat the lowest frequency; 4k ports");
+       }},
+      {"--window", nullptr, "NAME", kChannel,
+       "band edge taper of S-parameter data: raised-cosine\n(top quarter of the band), hann "
+       "(whole band), none",
+       [](Options& o, Value v) {
+         return choice(v, parseBandWindow, o.window, "raised-cosine, hann or none");
+       },
+       [](const Options& o) { return windowName(o.window); }},
+      {"--aggressor", nullptr, "SOURCE", kChannel,
+       "crosstalk, repeat for more aggressors; SOURCE is\n"
+       "  FILE            impulse file as above, or the S21\n"
+       "                  of a 2-port Touchstone file\n"
+       "  FILE@P,N,P,N    Touchstone file, transfer from the\n"
+       "                  pair P-in,N-in to P-out,N-out\n"
+       "  @P,N            pair P,N of the --channel file\n"
+       "                  driven, seen at the victim's output\n"
+       "                  (at its input end: far-end, at its\n"
+       "                  output end: near-end crosstalk)\n"
+       "  @all            every pair of every other lane of\n"
+       "                  the --channel file",
+       [](Options& o, Value v) { return (o.aggressorFiles.push_back(v), Status::Ok()); }, nullptr},
+      {"--loss", nullptr, "DB", kChannel,
+       "built-in channel: loss at Nyquist (bit rate / 2) in dB,\n40 % skin effect (~sqrt f), 60 % "
+       "dielectric (~f)",
+       [](Options& o, Value v) { return nonNegative(v, "dB", o.lossAtNyquist_dB); },
+       [](const Options& o) { return helpNumber(o.lossAtNyquist_dB); }},
+      {"--channel-ui", nullptr, "N", kChannel, "built-in channel: length in unit intervals",
+       [](Options& o, Value v) { return positive(v, "unit intervals", o.channelLengthBits); },
+       [](const Options& o) { return helpNumber(o.channelLengthBits); }},
+
+      {"--ber", nullptr, "BER", kStatistical,
+       "target bit-error ratio of the eye height and width\nreported next to the worst-case "
+       "figures",
+       [](Options& o, Value v) { return targetBer(v, o.statistical.targetBer); },
+       [](const Options& o) { return helpNumber(o.statistical.targetBer); }},
+      {"--noise", nullptr, "V", kStatistical, "Gaussian voltage noise at the receiver, V rms",
+       [](Options& o, Value v) { return nonNegative(v, "V rms", o.statistical.settings.noiseRms); },
+       [](const Options& o) { return helpNumber(o.statistical.settings.noiseRms); }},
+      {"--rj", nullptr, "UI", kStatistical, "random jitter of the sampling clock, UI rms",
+       [](Options& o, Value v) {
+         return nonNegative(v, "UI rms", o.statistical.settings.randomJitterRms);
+       },
+       [](const Options& o) { return helpNumber(o.statistical.settings.randomJitterRms); }},
+      {"--dj", nullptr, "UI", kStatistical, "dual-Dirac deterministic jitter, UI peak to peak",
+       [](Options& o, Value v) {
+         return nonNegative(v, "UI peak to peak", o.statistical.settings.deterministicJitter);
+       },
+       [](const Options& o) { return helpNumber(o.statistical.settings.deterministicJitter); }},
+      {"--xtalk-phase", nullptr, "RULE", kStatistical,
+       "worst: each aggressor at its phase of largest peak\ndistortion; average: phase uniform "
+       "over the bit",
+       [](Options& o, Value v) {
+         return choice(v, parseCrosstalkPhase, o.statistical.settings.crosstalkPhase,
+                       "worst or average");
+       },
+       [](const Options& o) {
+         return std::string(o.statistical.settings.crosstalkPhase == CrosstalkPhase::kAveraged
+                                ? "average"
+                                : "worst");
+       }},
+      {"--rank-ber", nullptr, nullptr, kStatistical,
+       "rank the txi sweep by eye height at the target BER\ninstead of the --rank criterion",
+       [](Options& o, Value) { return flag(o.rankByBer); }, nullptr},
+      {"--stat-eye", nullptr, nullptr, kStatistical,
+       "also write PREFIX_eye.svg (log10 BER heat map with\ncontours), PREFIX_bathtub.svg and "
+       "their CSV tables\nPREFIX_eye.csv and PREFIX_bathtub.csv",
+       [](Options& o, Value) { return flag(o.statEyeFiles); }, nullptr},
+
+      {"--out", nullptr, "PREFIX", kOutput,
+       "file name prefix: PREFIX_impulse.csv,\nPREFIX_pulse.csv, PREFIX_pulse.svg",
+       [](Options& o, Value v) { return (o.outputPrefix = v, Status::Ok()); },
+       [](const Options& o) { return o.outputPrefix; }},
+      {"--csv", nullptr, nullptr, kOutput, "print every table as CSV instead of text",
+       [](Options& o, Value) { return flag(o.csv); }, nullptr},
+      {"--help", "-h", nullptr, kOutput, "this text",
+       [](Options& o, Value) { return flag(o.help); }, nullptr},
+  };
+}
+
+}  // namespace
+
+const std::vector<OptionSpec>& hostOptionTable() {
+  static const std::vector<OptionSpec> table = optionTable();
+  return table;
+}
+
+}  // namespace norvask::host

@@ -1,0 +1,196 @@
+#include "host/channel/Touchstone.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "host/base/EngineeringFormat.h"
+#include "host/base/MathConstants.h"
+#include "host/base/NumberText.h"
+#include "host/channel/TextInput.h"
+#include "host/channel/TouchstoneParser.h"
+
+namespace norvask::host {
+
+namespace {
+
+using touchstone::Format;
+using touchstone::trimmed;
+using touchstone::upper;
+using touchstone::words;
+
+std::complex<double> toComplex(Format format, double first, double second) {
+  const double radians = second * kPi / 180.0;
+  switch (format) {
+    case Format::kRealImaginary:
+      return {first, second};
+    case Format::kMagnitudeAngle:
+      return std::polar(first, radians);
+    case Format::kDecibelAngle:
+      break;
+  }
+  return std::polar(std::pow(10.0, first / 20.0), radians);
+}
+
+}  // namespace
+
+bool TouchstoneParser::ParseLines(std::istream& text) {
+  std::string line;
+  for (LineRead read;
+       section_ != Section::kEnd && (read = readBoundedLine(text, line)) != LineRead::kEnd;) {
+    ++line_;
+    if (read == LineRead::kTooLong)
+      return Fail("longer than " + std::to_string(kMaxLineLength) + " characters");
+    const std::string content = trimmed(line.substr(0, line.find('!')));
+    if (!content.empty() && !ParseLine(content))
+      return false;
+  }
+  return Finish();
+}
+
+bool TouchstoneParser::ParseLine(const std::string& content) {
+  if (content[0] == '[')
+    return ParseKeyword(content);
+  if (section_ == Section::kInformation || section_ == Section::kNoise)
+    return true;
+  if (content[0] == '#')
+    return optionSeen_ || ParseOptionLine(content);
+  if (section_ == Section::kReference)
+    return ParseReferences(content);
+  if (version_ == 2 && section_ != Section::kNetwork)
+    return Fail("numbers outside [Network Data]");
+  return ParseNumbers(content);
+}
+
+bool TouchstoneParser::ParseNumbers(const std::string& content) {
+  if (network_.ports == 0) {
+    return Fail(
+        "cannot tell the number of ports: the name does not end in .sNp (N = 2 to 32) "
+        "and there is no [Number of Ports]");
+  }
+  if (network_.ports < kMinTouchstonePorts || network_.ports > kMaxTouchstonePorts)
+    return Fail("the name gives " + std::to_string(network_.ports) + " ports; 2 to 32 are read");
+  for (const auto& word : words(content)) {
+    double value = 0.0;
+    if (!readFinite(word, value))
+      return Fail("expected a number, found '" + word + "'");
+    if (point_.empty()) {
+      pointLine_ = line_;
+      // In a version 1 two-port file, a frequency that does not increase
+      // starts the noise parameters.
+      if (version_ == 1 && network_.ports == 2 && !network_.frequencies.empty() &&
+          !(value * unitScale_ > network_.frequencies.back())) {
+        section_ = Section::kNoise;
+        return true;
+      }
+    }
+    point_.push_back(value);
+    if (point_.size() == 1 + ValuesPerPoint() && !StorePoint())
+      return false;
+  }
+  return true;
+}
+
+bool TouchstoneParser::StorePoint() {
+  const double frequency = point_[0] * unitScale_;
+  if (!network_.frequencies.empty() && !(frequency > network_.frequencies.back())) {
+    line_ = pointLine_;
+    return Fail("frequency " + general(frequency) + " Hz does not increase on the previous " +
+                general(network_.frequencies.back()) + " Hz");
+  }
+  if (frequency < 0.0 || !std::isfinite(frequency)) {
+    line_ = pointLine_;
+    return Fail("frequency " + general(frequency) + " Hz is out of range");
+  }
+  if (static_cast<double>(network_.frequencies.size() + 1) * PortsSquared() >
+      static_cast<double>(kMaxTouchstoneEntries)) {
+    return TooMuchData();
+  }
+  network_.frequencies.push_back(frequency);
+  StoreMatrix();
+  point_.clear();
+  return true;
+}
+
+void TouchstoneParser::StoreMatrix() {
+  const auto n = static_cast<std::size_t>(network_.ports);
+  const std::size_t base = network_.values.size();
+  network_.values.resize(base + n * n);
+  std::size_t next = 1;
+  for (std::size_t row = 0; row < n; ++row) {
+    const std::size_t first = matrix_ == Matrix::kUpper ? row : 0;
+    const std::size_t last = matrix_ == Matrix::kLower ? row : n - 1;
+    for (std::size_t column = first; column <= last; ++column, next += 2) {
+      const auto value = toComplex(format_, point_[next], point_[next + 1]);
+      // Two-port data in 21_12 order lists S11, S21, S12, S22: column-major.
+      const bool columnMajor = n == 2 && !twoPortRowMajor_;
+      const std::size_t to = columnMajor ? column : row;
+      const std::size_t from = columnMajor ? row : column;
+      network_.values[base + to * n + from] = value;
+      if (matrix_ != Matrix::kFull)
+        network_.values[base + from * n + to] = value;
+    }
+  }
+}
+
+bool TouchstoneParser::Finish() {
+  if (section_ == Section::kInformation)
+    return Fail("[Begin Information] without [End Information]");
+  if (!point_.empty())
+    return IncompletePoint();
+  if (network_.frequencies.empty()) {
+    error_ = source_ + ": no network data";
+    return false;
+  }
+  if (declaredFrequencies_ >= 0 &&
+      static_cast<std::size_t>(declaredFrequencies_) != network_.frequencies.size()) {
+    error_ = source_ + ": [Number of Frequencies] says " + std::to_string(declaredFrequencies_) +
+             ", the data has " + std::to_string(network_.frequencies.size());
+    return false;
+  }
+  return true;
+}
+
+bool TouchstoneParser::IncompletePoint() {
+  return Fail("the data ends inside the frequency point that starts on line " +
+              std::to_string(pointLine_) + ": " + std::to_string(point_.size()) + " of " +
+              std::to_string(1 + ValuesPerPoint()) + " numbers");
+}
+
+bool TouchstoneParser::TooMuchData() {
+  return Fail("more data than the reader keeps (" + std::to_string(kMaxTouchstoneEntries) +
+              " matrix entries, 128 MiB)");
+}
+
+bool TouchstoneParser::Fail(const std::string& message) {
+  error_ = source_ + ": line " + std::to_string(line_) + ": " + message;
+  return false;
+}
+
+int portsFromFileName(const std::string& name) {
+  const std::string extension = upper(std::filesystem::path(name).extension().string());
+  if (extension.size() < 4 || extension[1] != 'S' || extension.back() != 'P')
+    return 0;
+  const std::string digits = extension.substr(2, extension.size() - 3);
+  if (digits.size() > 2 || !std::all_of(digits.begin(), digits.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+      })) {
+    return 0;
+  }
+  return std::stoi(digits);
+}
+
+Status parseTouchstone(std::istream& text, const std::string& sourceName, int portsFromName,
+                       NetworkData& network) {
+  return TouchstoneParser(sourceName, portsFromName, network).Parse(text);
+}
+
+Status readTouchstoneFile(const std::string& path, NetworkData& network) {
+  std::ifstream file;
+  const Status opened = openTextFile(path, "a Touchstone file", file);
+  return opened.ok() ? parseTouchstone(file, path, portsFromFileName(path), network) : opened;
+}
+
+}  // namespace norvask::host

@@ -1,0 +1,339 @@
+// The statistical eye against answers computed another way: every bit pattern
+// enumerated, the Q-function of Gaussian noise, the peak-distortion eye of the
+// project's own analysis, and the known effects of crosstalk phase and
+// dual-Dirac jitter.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/analysis/EyeMetrics.h"
+#include "host/analysis/PulseResponse.h"
+#include "host/analysis/RunAnalysis.h"
+#include "host/analysis/StatisticalEye.h"
+#include "host/channel/LossyChannel.h"
+#include "support/HostStatus.h"
+
+namespace norvask::host {
+namespace {
+
+double q(double x) {
+  return 0.5 * std::erfc(x / std::sqrt(2.0));
+}
+
+// Error probabilities for a sent 1 (level below t) and a sent 0 (level above
+// t), each over all 2^n signs of the cursors `others` (V), with Gaussian noise.
+struct ErrorTerms {
+  double one = 0.0, zero = 0.0;
+};
+ErrorTerms enumerate(double signal, const std::vector<double>& others, double t, double noise) {
+  ErrorTerms sum;
+  const std::uint32_t patterns = 1u << others.size();
+  for (std::uint32_t bits = 0; bits < patterns; ++bits) {
+    double isi = 0.0;
+    for (std::size_t k = 0; k < others.size(); ++k)
+      isi += (bits >> k & 1u) ? others[k] : -others[k];
+    const double high = signal + isi, low = -signal + isi;
+    sum.one += noise > 0 ? q((high - t) / noise) : (high < t ? 1.0 : 0.0);
+    sum.zero += noise > 0 ? q((t - low) / noise) : (low > t ? 1.0 : 0.0);
+  }
+  return {sum.one / patterns, sum.zero / patterns};
+}
+
+// The cursors a sample at `position` sees, times `amplitude`.
+struct Cursors {
+  double signal = 0.0;
+  std::vector<double> others;
+};
+Cursors cursorsSeen(const std::vector<double>& pulse, std::int64_t position, int s,
+                    double amplitude) {
+  Cursors c;
+  for (std::int64_t i = ((position % s) + s) % s; i < std::int64_t(pulse.size()); i += s)
+    (i == position ? c.signal : c.others.emplace_back()) = amplitude * pulse[std::size_t(i)];
+  return c;
+}
+
+std::vector<double> randomPulse(std::size_t length, std::size_t peak, unsigned seed, bool onGrid) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> value(-0.3, 0.3);
+  std::vector<double> pulse(length);
+  for (auto& v : pulse)
+    v = onGrid ? std::round(value(rng) * 256) / 256 : value(rng);
+  pulse[peak] = 1.0;
+  return pulse;
+}
+
+StatisticalEye computed(const std::vector<double>& victim,
+                        const std::vector<std::vector<double>>& aggressors,
+                        const StatisticalEyeSettings& settings) {
+  StatisticalEye eye;
+  EXPECT_TRUE(testing::succeeded(eye.Compute(victim, aggressors, settings)));
+  return eye;
+}
+
+TEST(StatisticalEye, MatchesEveryPatternEnumerated) {
+  // 4 samples per bit, 12 victim cursors and an aggressor whose worst phase
+  // is 1 (4 cursors): 15 random signs at every phase. Averaged, the aggressor
+  // sits at each of its 4 phases a quarter of the time.
+  const int s = 4;
+  const std::vector<double> victim = randomPulse(48, 17, 1, true);
+  const std::vector<double> aggressor{0.015625, 0.25,    0,      0, 0, -0.125, 0,
+                                      0,        0.03125, 0.0625, 0, 0, 0,      -0.5};
+  StatisticalEyeSettings settings;
+  settings.samplesPerBit = s;
+  settings.amplitude = 1.0;
+  settings.binFraction = 1.0 / 256;  // every cursor on the grid: no rounding at all
+  for (auto rule : {CrosstalkPhase::kWorstCase, CrosstalkPhase::kAveraged}) {
+    settings.crosstalkPhase = rule;
+    const std::vector<int> aggressorPhases =
+        rule == CrosstalkPhase::kWorstCase ? std::vector<int>{1} : std::vector<int>{0, 1, 2, 3};
+    for (double noise : {0.0, 3.0 / 256}) {
+      settings.noiseRms = noise;
+      const StatisticalEye eye = computed(victim, {aggressor}, settings);
+      EXPECT_EQ(eye.levelErrorBound(), 0.0);
+      for (int phase = 0; phase < s; ++phase) {
+        for (int t = 0; t < eye.thresholds(); t += 193) {
+          double expected = 0.0;
+          for (int a : aggressorPhases) {
+            Cursors c = cursorsSeen(victim, 17 - s / 2 + phase, s, 1.0);
+            const std::vector<double> x = cursorsSeen(aggressor, a - s, s, 1.0).others;
+            c.others.insert(c.others.end(), x.begin(), x.end());
+            const ErrorTerms e = enumerate(c.signal, c.others, eye.ThresholdVoltage(t), noise);
+            expected += 0.5 * (e.one + e.zero) / aggressorPhases.size();
+          }
+          EXPECT_NEAR(eye.Ber(phase, t), expected, 1e-12 * expected) << phase << ' ' << t;
+        }
+      }
+    }
+  }
+}
+
+TEST(StatisticalEye, OffGridCursorsStayWithinTheReportedLevelError) {
+  const int s = 2;
+  const std::vector<double> victim = randomPulse(28, 9, 2, false);
+  StatisticalEyeSettings settings;
+  settings.samplesPerBit = s;
+  const StatisticalEye eye = computed(victim, {}, settings);
+  const double e = eye.levelErrorBound();
+  EXPECT_GT(e, 0.0);
+  // Half a bin for the one rounding onto the grid, the rest from cursors
+  // placed on fine bins.
+  EXPECT_LE(e, 2 * eye.binWidth());
+  for (int phase = 0; phase < s; ++phase) {
+    const Cursors c = cursorsSeen(victim, 9 - s / 2 + phase, s, 0.5);
+    for (int t = 0; t < eye.thresholds(); t += 53) {
+      // Levels off by at most e move the error terms no further than
+      // thresholds e lower or higher would.
+      const ErrorTerms low = enumerate(c.signal, c.others, eye.ThresholdVoltage(t) - e, 0.0);
+      const ErrorTerms high = enumerate(c.signal, c.others, eye.ThresholdVoltage(t) + e, 0.0);
+      EXPECT_GE(eye.Ber(phase, t), 0.5 * (low.one + high.zero)) << phase << ' ' << t;
+      EXPECT_LE(eye.Ber(phase, t), 0.5 * (high.one + low.zero)) << phase << ' ' << t;
+    }
+  }
+}
+
+TEST(StatisticalEye, AtVanishingBerIsThePeakDistortionEye) {
+  const int s = 8;
+  for (double loss : {3.0, 8.0, 10.0, 12.0}) {
+    LossyChannel channel;
+    channel.LossAtNyquist_dB = loss;
+    channel.SampleInterval = 1.0 / (2e9 * s);
+    channel.Samples = 14 * s;
+    const std::vector<double> impulse = channel.ImpulseResponse();
+    const std::vector<double> pulse = pulseResponse(impulse, channel.SampleInterval, s);
+    EyeMetrics worst;
+    ASSERT_TRUE(testing::succeeded(measureEye(impulse, channel.SampleInterval, s, worst)));
+    StatisticalEyeSettings settings;
+    settings.samplesPerBit = s;
+    const StatisticalEye eye = computed(pulse, {}, settings);
+    const EyeAtBer limit = eye.AtBer(1e-30);
+    double bruteForce = -1.0;
+    for (int phase = 0; phase < s; ++phase) {
+      const Cursors c = cursorsSeen(pulse, eye.mainCursorIndex() - s / 2 + phase, s, 0.5);
+      double level = c.signal;
+      for (double other : c.others)
+        level -= std::fabs(other);
+      bruteForce = std::max(bruteForce, 2 * level);
+    }
+    // Every cursor's grid level is within a bin of its own, so both edges
+    // of the opening are too.
+    const double bins2 = 2 * eye.binWidth();
+    EXPECT_NEAR(limit.height, bruteForce, bins2) << loss;
+    // The project's analysis reads the eye at the midpoint of its crossings,
+    // the best phase once the eye is no longer open across the whole bit.
+    EXPECT_GE(limit.height, worst.height() - bins2) << loss;
+    if (loss >= 8.0) {
+      EXPECT_NEAR(limit.height, worst.height(), bins2) << loss;
+    }
+  }
+}
+
+TEST(StatisticalEye, NoiseAloneGivesTheQFunctionDeepIntoTheTail) {
+  StatisticalEyeSettings settings;
+  settings.samplesPerBit = 8;
+  settings.binFraction = 1.0 / 1024;  // the cursor of 0.5 V lies on the grid
+  settings.noiseRms = 0.04;
+  const StatisticalEye eye = computed({0, 0, 0, 1.0}, {}, settings);
+  int checked = 0;
+  for (int t = 0; t < eye.thresholds(); ++t) {
+    const double v = eye.ThresholdVoltage(t);
+    const double expected = 0.5 * (q((0.5 - v) / 0.04) + q((0.5 + v) / 0.04));
+    const double ber = eye.Ber(4, t);
+    if (expected > 1e-250) {
+      EXPECT_NEAR(ber, expected, 1e-12 * expected) << v;
+      checked += expected < 1e-15;
+    }
+    EXPECT_DOUBLE_EQ(eye.Ber(0, t), 0.5);  // no cursor: a coin toss
+  }
+  EXPECT_GT(checked, 300);
+}
+
+TEST(StatisticalEye, RandomJitterMovesTheSampleOffItsPhaseWithTheGaussianTail) {
+  // One cursor at one sample: every other phase is a coin toss, so at the
+  // cursor's phase the BER is half the chance of leaving its phase cell,
+  // 1/2 erfc(1 / (2 sqrt 2 sigma)) with sigma in phase steps; one step over,
+  // the chance of landing outside the cell [-3/2, -1/2].
+  StatisticalEyeSettings settings;
+  settings.samplesPerBit = 8;
+  for (double sigmaSteps : {0.3, 0.1, 0.05}) {
+    settings.randomJitterRms = sigmaSteps / 8;
+    const StatisticalEye eye = computed({0, 0, 0, 1.0}, {}, settings);
+    const double r = 1.0 / (sigmaSteps * std::sqrt(2.0));
+    const double atCursor = 0.5 * std::erfc(r / 2);
+    const double nextToIt = 0.5 - 0.25 * (std::erfc(r / 2) - std::erfc(1.5 * r));
+    const int middle = eye.thresholds() / 2;
+    EXPECT_NEAR(eye.Ber(4, middle), atCursor, 1e-12 * atCursor) << sigmaSteps;
+    EXPECT_NEAR(eye.Ber(5, middle), nextToIt, 1e-12) << sigmaSteps;
+  }
+}
+
+// A triangle two bits wide: at x UI from its peak the level is 1 - |x|, and
+// the neighbour adds |x|.
+std::vector<double> trianglePulse(int s) {
+  std::vector<double> pulse(2 * s + 1);
+  for (int i = 0; i <= 2 * s; ++i)
+    pulse[i] = 1.0 - std::fabs(i - s) / double(s);
+  return pulse;
+}
+
+TEST(StatisticalEye, WorstCaseCrosstalkPhaseNeverOpensTheEyeWider) {
+  LossyChannel channel;
+  channel.SampleInterval = 1.0 / 64e9;
+  channel.Samples = 40 * 32;
+  const std::vector<double> victim = pulseResponse(channel.ImpulseResponse(), 1 / 64e9, 32);
+  std::vector<double> aggressor(victim.size() - 16);
+  for (std::size_t i = 0; i < aggressor.size(); ++i)
+    aggressor[i] = 0.3 * (victim[i + 16] - victim[i]);  // a far-end crosstalk shape
+  StatisticalEyeSettings settings;
+  settings.noiseRms = 0.005;
+  const StatisticalEye worst = computed(victim, {aggressor}, settings);
+  settings.crosstalkPhase = CrosstalkPhase::kAveraged;
+  const StatisticalEye averaged = computed(victim, {aggressor}, settings);
+  for (double ber : {1e-3, 1e-6, 1e-9, 1e-12, 1e-15}) {
+    const EyeAtBer w = worst.AtBer(ber), a = averaged.AtBer(ber);
+    EXPECT_TRUE(w.open && a.open);
+    EXPECT_LT(w.height, a.height) << ber;
+    EXPECT_LT(w.width, a.width) << ber;
+  }
+}
+
+TEST(StatisticalEye, DualDiracJitterNarrowsTheBathtubByItsPeakToPeak) {
+  // Each Dirac carries half the samples, so the bathtub with DJ at BER b
+  // meets the one without at 2b, DJ narrower.
+  StatisticalEyeSettings settings;
+  settings.noiseRms = 0.02;
+  const StatisticalEye plain = computed(trianglePulse(32), {}, settings);
+  settings.deterministicJitter = 0.125;
+  const StatisticalEye jittered = computed(trianglePulse(32), {}, settings);
+  for (double ber : {1e-3, 1e-6, 1e-9, 1e-12, 1e-15})
+    EXPECT_NEAR(plain.AtBer(2 * ber).width - jittered.AtBer(ber).width, 0.125, 1e-9) << ber;
+  // Without jitter the wall at x UI from the centre is where one pattern in
+  // two, 0.5 (1 - 2 |x|) V from the threshold, errs at 4e-12: Q(6.838) = 4e-12;
+  // within a tenth of a phase step, as log BER is interpolated between steps.
+  EXPECT_NEAR(plain.AtBer(1e-12).width, 1.0 - 2 * 0.02 * 6.838, 0.1 / 32);
+}
+
+TEST(StatisticalEye, RefusesWhatHasNoEyeAndSettingsOutOfRange) {
+  StatisticalEyeSettings tooFine;
+  tooFine.binFraction = 1e-9;
+  StatisticalEyeSettings negativeNoise;
+  negativeNoise.noiseRms = -0.01;
+  const std::string noCursor = "statistical eye: the victim pulse has no positive main cursor";
+  const struct {
+    std::vector<double> victim;
+    StatisticalEyeSettings settings;
+    std::string message;
+  } cases[] = {
+      {{}, {}, noCursor},
+      {{0.0, -1.0, -0.2}, {}, noCursor},
+      {{0.0, 1.0}, tooFine, "statistical eye: the voltage grid would exceed 4194304 bins"},
+      {{0.0, 1.0},
+       negativeNoise,
+       "statistical eye: samples per bit >= 1, amplitude and bin fraction > 0, noise, jitter and "
+       "bins >= 0 required"},
+  };
+  for (const auto& c : cases) {
+    StatisticalEye eye;
+    EXPECT_EQ(testing::failure(eye.Compute(c.victim, {}, c.settings)), c.message);
+  }
+}
+
+TEST(PulseResponse, StepMinusItselfOneBitLaterAndTheCursorsItHolds) {
+  // Impulse 1/s samples 2, 0, 1 at 0.5 s give the step 1, 1, 1.5; the pulse
+  // is the step minus itself two samples later.
+  EXPECT_EQ(pulseResponse({2.0, 0.0, 1.0}, 0.5, 2), (std::vector<double>{1.0, 1.0, 0.5, 0.5, 0.0}));
+  EXPECT_EQ(mainCursorIndex({0.0, 3.0, 1.0, 3.0}), 1u);
+  EXPECT_EQ(mainCursorIndex({}), 0u);
+  // Two samples per bit: phase 0 holds 0.1, 1, 0 and 0.05, phase 1 holds
+  // 0.2, -0.3 and 0.4; zero cursors are no interference.
+  const std::vector<double> pulse{0.1, 0.2, 1.0, -0.3, 0.0, 0.4, 0.05};
+  const PhaseCursors atPeak = cursorsAt(pulse, 2, 2, 0.5);
+  EXPECT_EQ(atPeak.signal, 0.5);
+  EXPECT_EQ(atPeak.interference, (std::vector<double>{0.05, 0.025}));
+  EXPECT_DOUBLE_EQ(peakDistortion(pulse, 0, 2, 0.5), 0.575);
+  EXPECT_DOUBLE_EQ(peakDistortion(pulse, 1, 2, 0.5), 0.45);
+  EXPECT_EQ(worstPhase(pulse, 2, 0.5), 0);
+  EXPECT_EQ(worstPhase({0.0, 0.5, 1.0, 0.7}, 2, 1.0), 1);
+}
+
+TEST(EyeMetrics, EveryAggressorTakesItsPeakOffTheEye) {
+  // One sample of area a: its pulse response is a for one bit, so at any
+  // phase exactly one cursor sees it; +-0.5 V data moves each level by a / 2.
+  const double dt = 1e-12;
+  EyeMetrics eye;
+  eye.bcUpperLevel = 0.5;
+  eye.wcUpperLevel = 0.4;
+  eye.mainCursorIndex = 37;
+  includeCrosstalk({{0.1 / dt}, {0.0, -0.04 / dt}}, dt, 32, eye);
+  EXPECT_NEAR(eye.height(), 0.8 - 0.14, 1e-12);
+  EXPECT_NEAR(eye.bcUpperLevel, 0.57, 1e-12);
+  EXPECT_NEAR(eye.crosstalk, 0.14, 1e-12);
+}
+
+TEST(RunAnalysis, TheFirstColumnIsTheVictimAndTheOthersAggressors) {
+  // One sample of area 1 is a pulse of 1 V for one bit, without any ISI: an
+  // eye 1 V high; an aggressor of area 0.1 takes 0.1 V off, at any BER too.
+  const int s = 8;
+  const double dt = 1.0 / (2e9 * s);
+  ModelRun run;
+  run.columns = {{1.0 / dt}, {0.1 / dt}};
+  StatisticalRequest request;
+  request.settings.binFraction = 1.0 / 1000;
+  RunFigures figures;
+  ASSERT_TRUE(testing::succeeded(analyseRun(run, LinkTiming{2e9, s}, request, figures)));
+  EXPECT_NEAR(figures.eye.height(), 1.0 - 0.1, 1e-9);
+  EXPECT_NEAR(figures.eye.crosstalk, 0.1, 1e-9);
+  EXPECT_TRUE(figures.atBer.open);
+  EXPECT_NEAR(figures.atBer.height, 1.0 - 0.1, 2 * figures.statistical.binWidth());
+  run.columns[0] = {-1.0 / dt};
+  EXPECT_EQ(testing::failure(analyseRun(run, LinkTiming{2e9, s}, request, figures)),
+            "statistical eye: the victim pulse has no positive main cursor");
+}
+
+}  // namespace
+}  // namespace norvask::host

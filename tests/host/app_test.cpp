@@ -1,0 +1,349 @@
+// The program room: whole ami_host runs driven in-process with string
+// streams (the refusals in one table, every option against --help, a sweep
+// with every output, the report of the shipped Touchstone example), and the
+// built program run twice as a user runs it, for its exit codes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/app/HostRun.h"
+#include "host/app/NorvaskModel.h"
+#include "host/app/OptionTable.h"
+#include "host/app/TxiSweep.h"
+#include "support/ScratchFiles.h"
+
+namespace norvask::host {
+namespace {
+
+using testing::scratch;
+using testing::slurp;
+using testing::writeScratch;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// A whole run in this process, on the library of this build unless the
+// arguments name one.
+Outcome run(std::vector<std::string> arguments) {
+  if (std::find(arguments.begin(), arguments.end(), "--library") == arguments.end())
+    arguments.insert(arguments.begin(), {"--library", NORVASK_LIBRARY_PATH});
+  arguments.insert(arguments.begin(), "ami_host");
+  std::vector<const char*> argv;
+  for (const std::string& argument : arguments)
+    argv.push_back(argument.c_str());
+  std::ostringstream out, err;
+  const int code = runHostCommand(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {code, out.str(), err.str()};
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(HostRun, RefusalsEndTheRunWithOneMessageAndTheirExitCode) {
+  const std::string malformed =
+      writeScratch("malformed.txt", "time value\n0 1e10\n1e-11 5e9\n2e-11 x\n");
+  const std::string singleLine = writeScratch("single.txt", "0, 1e10\n");
+  const std::string longSpan = writeScratch("long.txt", "0 1e9\n1e-3 1e9\n");
+  const std::string zeros = writeScratch("zeros.txt", "0 0\n1e-12 0\n");
+  const std::string out = scratch("run");
+  const std::string gainDefault =
+      "  The IBIS-AMI model, Norvask, is unable to initialize the parameter OutputGain from the "
+      "AMI_Init arguments.The model will use the default setting = 1.\n";
+  const std::string stepIndex =
+      "  Error occurred in Norvask::Setup().\n  StepRespIndex must be an integer in the range "
+      "[1, 16].\n";
+  const std::string binDir = NORVASK_BINARY_DIR;
+  const struct {
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string error;
+  } cases[] = {
+      {{"--channel", "/nonexistent/channel.txt"},
+       1,
+       "/nonexistent/channel.txt: cannot open the file\n"},
+      {{"--channel", malformed},
+       1,
+       malformed + ": line 4: expected two numbers (time in s, value in 1/s), found 'x'\n"},
+      {{"--aggressor", singleLine},
+       1,
+       singleLine + ": needs at least two data lines (time in s, value in 1/s)\n"},
+      {{"--library", "libm.so.6"},
+       1,
+       "libm.so.6 is not an IBIS-AMI model: it does not export AMI_Init\n"},
+      {{"--bit-rate", "0"},
+       2,
+       "--bit-rate: expected a positive number (bits per second), got '0'\n"},
+      {{"--bit-rate", "5Gbps"},
+       2,
+       "--bit-rate: expected a positive number (bits per second), got '5Gbps'\n"},
+      {{"--samples-per-bit", "3"},
+       2,
+       "--samples-per-bit: expected an integer from 4 to 65536, got '3'\n"},
+      {{"--txi", "2147483648"},
+       2,
+       "--txi: expected an integer from -2147483648 to 2147483647, got '2147483648'\n"},
+      {{"--loss", "-3"}, 2, "--loss: expected a number >= 0 (dB), got '-3'\n"},
+      {{"--gain", "x"}, 2, "--gain: expected a number, got 'x'\n"},
+      {{"--ber", "0.5"}, 2, "--ber: expected a bit-error ratio below 0.5\n"},
+      {{"--window", "kaiser"}, 2, "--window: expected raised-cosine, hann or none, got 'kaiser'\n"},
+      {{"--rank", "width"}, 2, "--rank: expected height or ratio, got 'width'\n"},
+      {{"--xtalk-phase", "best"}, 2, "--xtalk-phase: expected worst or average, got 'best'\n"},
+      {{"--txi"}, 2, "--txi needs a value\n"},
+      {{"--speed", "3"}, 2, "unknown option '--speed' (see --help)\n"},
+      {{"--sweep-txi", "--params", "(Norvask (txi 2))"},
+       2,
+       "--params replaces --txi and --gain and cannot be combined with them or with --sweep-txi\n"},
+      {{"--gain", "2", "--params", "(Norvask (txi 2))"},
+       2,
+       "--params replaces --txi and --gain and cannot be combined with them or with --sweep-txi\n"},
+      {{"--txi", "16", "--out", out},
+       1,
+       "AMI_Init refused the parameters (Norvask (OutputGain 1)(txi 16)): txi 16 is outside 0 "
+       "to 15; the model's message:\n" +
+           stepIndex},
+      // Every line of the model's message, in order, and the setting in the user's terms.
+      {{"--params", "(Norvask (txi 99))", "--out", out},
+       1,
+       "AMI_Init refused the parameters (Norvask (txi 99)): txi 99 is outside 0 to 15; the "
+       "model's message:\n" +
+           gainDefault + stepIndex},
+      // Hostile inputs: a precise error before any big allocation.
+      {{"--channel", longSpan},
+       1,
+       longSpan + ": the response spans 1 ms, 64000001 samples at 15.63 ps; the limit is "
+                  "4194304 samples\n"},
+      {{"--bit-rate", "1e30"},
+       1,
+       "the sample interval 3.125e-32 s (1e+30 b/s, 32 samples per bit) is too fine: the "
+       "model's 2.5 ns response alone needs 8e+22 samples; the limit is 4194304\n"},
+      {{"--tail", "1"}, 1, "--tail 1 s is 64000000000 samples at 15.63 ps; the limit is 4194304\n"},
+      {{"--channel-ui", "100000", "--aggressor", malformed},
+       1,
+       "the built-in channel of 1e+05 unit intervals at 32 samples per bit would take 3200000 "
+       "samples; the limit is 1048576\n"},
+      {{"--tail", "5e-5", "--aggressor", zeros, "--aggressor", zeros},
+       1,
+       "the impulse matrix of 3202048 rows x 3 columns exceeds the limits of 4194304 rows and "
+       "8388608 values; shorten the responses or use fewer aggressors\n"},
+      {{"--channel", zeros},
+       1,
+       zeros + ": the channel's response is zero everywhere; there is no eye\n"},
+      {{"--params", "(Norvask (OutputGain nan))", "--out", out},
+       1,
+       "the model returned a non-finite sample (NaN or infinity) at 0 s with the parameters "
+       "(Norvask (OutputGain nan)): eye closed / undefined\n"},
+      {{"--channel", binDir}, 1, binDir + ": is a directory, not a file\n"},
+      {{"--out", "/nonexistent/run"},
+       1,
+       "cannot write the impulse responses to /nonexistent/run_impulse.csv\n"},
+      // An inverted driver closes the statistical eye's grid: the sweep names
+      // the setting once, and no run prints figures before its error.
+      {{"--txi", "5", "--gain", "-1", "--out", out},
+       1,
+       "statistical eye: the voltage grid would exceed 4194304 bins\n"},
+      {{"--sweep-txi", "--gain", "-1", "--out", out},
+       1,
+       "txi 5: statistical eye: the voltage grid would exceed 4194304 bins\n"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = run(c.arguments);
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << c.arguments[0];
+    EXPECT_EQ(outcome.err, "ami_host: error: " + c.error) << c.arguments[0];
+    // Figures are printed only when the run got as far as writing its files.
+    EXPECT_EQ(contains(outcome.out, "Driver taps"), c.error.rfind("cannot write", 0) == 0)
+        << c.arguments[0];
+  }
+  const Outcome missing = run({"--library", "/nonexistent/libmodel.so"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err.rfind(
+                "ami_host: error: cannot load the IBIS-AMI library /nonexistent/libmodel.so: ", 0),
+            0u);
+  EXPECT_EQ(missing.err.find('\n'), missing.err.size() - 1);
+}
+
+TEST(NorvaskModel, ParametersAndRefusalsInTheUsersTerms) {
+  EXPECT_EQ(norvaskParameters(4, 0.8), "(Norvask (OutputGain 0.8)(txi 4))");
+  EXPECT_EQ(norvaskSettings(13, 1.0), "txi 13, OutputGain 1");
+  const std::string index = "StepRespIndex must be an integer in the range [1, 16].";
+  const std::pair<std::string, std::string> refusals[][2] = {
+      {{"(Norvask (txi 16))", index}, {"txi 16 is outside 0 to 15", ""}},
+      {{"(Norvask (txi  -3 ))", index}, {"txi -3 is outside 0 to 15", ""}},
+      {{"(Norvask (OutputGain 2))", index},
+       {"the driver setting txi must be an integer from 0 to 15", ""}},
+      {{"(Norvask (txi 3))", "OutputGain must be finite."}, {"see the model's message", ""}},
+  };
+  for (const auto& [given, reason] : refusals)
+    EXPECT_EQ(refusalReason(given.first, given.second), reason.first) << given.first;
+  EXPECT_EQ(defaultLibraryPath("ignored").substr(defaultLibraryPath("ignored").rfind('/')),
+            "/libnorvask.so");
+}
+
+// A row whose worst-case eye has upper levels (best, worst) and whose
+// statistical eye is `height` high at the BER, closed when 0.
+TxiSweepRow sweepRow(std::int32_t txi, double best, double worst, double height) {
+  TxiSweepRow row;
+  row.txi = txi;
+  row.eye.bcUpperLevel = best;
+  row.eye.wcUpperLevel = worst;
+  row.atBer.open = height > 0.0;
+  row.atBer.height = height;
+  return row;
+}
+
+TEST(TxiSweep, TheBestRowByEachRankingTiesToTheLowerTxi) {
+  // Heights 0.6, 0.8, 0.8, undefined; ratios 0.6, 0.4, 0.8, -; at the BER
+  // 0.5, closed, 0.5, 0.9.
+  const std::vector<TxiSweepRow> rows{sweepRow(0, 0.5, 0.3, 0.5), sweepRow(1, 1.0, 0.4, 0.0),
+                                      sweepRow(2, 0.5, 0.4, 0.5), sweepRow(3, 1e40, 0.5, 0.9)};
+  const struct {
+    EyeRank rank;
+    bool byBer;
+    std::int32_t best;
+  } cases[] = {
+      {EyeRank::kHeight, false, 1}, {EyeRank::kRatio, false, 2}, {EyeRank::kHeight, true, 3}};
+  for (const auto& c : cases) {
+    SweepRequest request;
+    request.rank = c.rank;
+    request.rankByBer = c.byBer;
+    EXPECT_EQ(bestTxi(rows, request), c.best) << c.byBer;
+  }
+  SweepRequest byBer;
+  byBer.rankByBer = true;
+  EXPECT_EQ(bestTxi({rows[1]}, byBer), -1);  // a closed eye never wins
+  EXPECT_EQ(bestTxi({rows[0], rows[2]}, byBer), 0);  // a tie at the BER too
+  EXPECT_EQ(bestTxi({rows[3]}, {}), -1);  // nor do undefined figures
+}
+
+TEST(HostOptions, EveryOptionIsInTheHelpWithItsDefaultAndParses) {
+  const std::string help = hostUsage();
+  const HostOptions defaults;
+  for (const OptionSpec& spec : hostOptionTable()) {
+    const std::string name = spec.name;
+    // Listed at the start of a line, with its value name.
+    const std::string listed =
+        "\n  " + name + (spec.valueName != nullptr ? " " + std::string(spec.valueName) : "");
+    EXPECT_TRUE(contains(help, listed) || contains(help, "\n  " + name + ", ")) << name;
+    std::vector<const char*> argv{"ami_host", spec.name};
+    std::string value = "1,3,2,4";
+    if (spec.defaultText != nullptr) {
+      value = spec.defaultText(defaults);
+      std::string shown = "(default " + value + ")";
+      std::replace(shown.begin(), shown.end(), '\n', ' ');
+      // Wherever --help breaks its lines.
+      std::string flat = help;
+      std::replace(flat.begin(), flat.end(), '\n', ' ');
+      flat.erase(std::unique(flat.begin(), flat.end(),
+                             [](char a, char b) { return a == ' ' && b == ' '; }),
+                 flat.end());
+      EXPECT_TRUE(contains(flat, shown)) << shown;
+    }
+    if (spec.valueName != nullptr)
+      argv.push_back(value.c_str());
+    HostOptions parsed;
+    const Status status = parseHostOptions(static_cast<int>(argv.size()), argv.data(), parsed);
+    const bool descriptive = value.find(' ') != std::string::npos;
+    EXPECT_TRUE(status.ok() || descriptive) << name << ": " << status.message();
+    EXPECT_TRUE(parsed.given.count(name) == 1 || descriptive) << name;
+    // A default read back is the default.
+    if (spec.defaultText != nullptr && status.ok()) {
+      EXPECT_EQ(spec.defaultText(parsed), spec.defaultText(defaults)) << name;
+    }
+  }
+  EXPECT_TRUE(contains(help, "  --help, -h            this text\n"));
+  EXPECT_TRUE(contains(help, "  --bit-rate BPS        bits per second (default 2e9)\n"));
+  EXPECT_TRUE(contains(help, "  --samples-per-bit N   samples per unit interval, 4 to 65536;\n"));
+  EXPECT_TRUE(
+      contains(help, "  --txi N               driver step response, 0 to 15 (default 1)\n"));
+  EXPECT_TRUE(contains(help,
+                       "the txi sweep by eye height at the target BER\n"
+                       "                        instead of the --rank criterion\n"));
+  EXPECT_TRUE(contains(help,
+                       "  --library PATH        IBIS-AMI shared library to load\n"
+                       "                        (default libnorvask.so / norvask.dll of "
+                       "this build,\n                        one folder above this "
+                       "program)\n"));
+}
+
+TEST(HostRun, SweepOnTheBuiltInChannelWritesTablesAndFiles) {
+  const std::string prefix = scratch("run");
+  const Outcome sweep = run({"--sweep-txi", "--csv", "--rank-ber", "--stat-eye", "--out", prefix});
+  ASSERT_EQ(sweep.exitCode, 0) << sweep.err;
+  // Standard output holds only the CSV tables: the sweep, then the summary.
+  std::istringstream tables(sweep.out);
+  std::string line;
+  std::getline(tables, line);
+  EXPECT_EQ(line,
+            "txi,eye_height_V,eye_opening_ratio,eye_height_at_ber_V,eye_width_at_ber_UI,best");
+  int rows = 0;
+  double bestHeight = 0.0, tallest = 0.0;  // eye heights at 1e-12
+  for (; std::getline(tables, line) && !line.empty(); ++rows) {
+    double txi, height, ratio, heightAtBer;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf", &txi, &height, &ratio, &heightAtBer), 4);
+    tallest = std::max(tallest, heightAtBer);
+    bestHeight += line.back() == '1' ? heightAtBer : 0.0;
+  }
+  EXPECT_EQ(rows, 16);
+  EXPECT_EQ(bestHeight, tallest);
+  std::getline(tables, line);
+  EXPECT_EQ(line, "quantity,channel,channel_plus_model");
+  EXPECT_TRUE(contains(sweep.err, "Model message: (none)")) << sweep.err;
+  EXPECT_TRUE(contains(sweep.err, "      " + prefix + "_bathtub.csv\n")) << sweep.err;
+  const std::pair<const char*, const char*> files[] = {
+      {"_impulse.csv", "time_s,channel_per_s,channel_plus_model_per_s\n"},
+      {"_pulse.csv", "time_s,channel_V,channel_plus_model_V\n"},
+      {"_pulse.svg", "<?xml"},
+      {"_bathtub.csv", "time_s,time_UI,ber\n"},
+      {"_eye.csv", "threshold_V,"},
+      {"_eye.svg", "<?xml"}};
+  for (const auto& [suffix, start] : files)
+    EXPECT_EQ(slurp(prefix + suffix).rfind(start, 0), 0u) << suffix;
+}
+
+TEST(HostRun, ShippedTouchstoneExampleSweepsAndNamesEverything) {
+  const std::string example = std::string(NORVASK_SOURCE_DIR) + "/host/examples/lossy_lane.s4p";
+  const std::string prefix = scratch("run");
+  const Outcome sweep = run({"--channel", example, "--sweep-txi", "--out", prefix});
+  ASSERT_EQ(sweep.exitCode, 0) << sweep.err;
+  EXPECT_TRUE(contains(sweep.out,
+                       "SDD21 of P-in 1, N-in 3, P-out 2, N-out 4 (ports found from "
+                       "the strongest through paths at 10 MHz)"));
+  EXPECT_TRUE(contains(sweep.out, "insertion loss at Nyquist (1 GHz): 6.40 dB"));
+  EXPECT_TRUE(contains(sweep.out, "DC gain: 0.9497 (extrapolated to DC from 10 MHz and 60 MHz)"));
+  // The sweep table: worst-case height, ratio, then the statistical columns.
+  EXPECT_TRUE(contains(sweep.out, "\n 13  303.3 mV                  0.3169    ")) << sweep.out;
+  EXPECT_TRUE(contains(sweep.out, "0.7188 UI               <- best (largest eye height)\n"));
+  EXPECT_TRUE(contains(sweep.out, "Wrote " + prefix + "_impulse.csv\n"));
+  const std::string svg = slurp(prefix + "_pulse.svg");
+  EXPECT_TRUE(contains(svg, "at 2 Gb/s, txi 13, OutputGain 1: channel alone"));
+  EXPECT_TRUE(contains(svg, ">samples one unit interval apart (large: main cursor)</text>"));
+  const Outcome byRatio =
+      run({"--channel", example, "--sweep-txi", "--rank", "ratio", "--out", prefix});
+  EXPECT_TRUE(contains(byRatio.out, "\n 14  302.5 mV                  0.322    "));
+  EXPECT_TRUE(contains(byRatio.out, "UI               <- best (largest eye opening ratio)\n"));
+}
+
+TEST(HostProgram, HelpExitsWithZeroAndPrintsTheUsage) {
+  const testing::HostOutcome help = testing::runHost("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out, hostUsage());
+  EXPECT_EQ(help.err, "");
+}
+
+TEST(HostProgram, ABadCommandLineExitsWithTwoAndOneLine) {
+  const testing::HostOutcome bad = testing::runHost("--samples-per-bit 3");
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(bad.err,
+            "ami_host: error: --samples-per-bit: expected an integer from 4 to 65536, got '3'\n");
+}
+
+}  // namespace
+}  // namespace norvask::host
