@@ -1,10 +1,10 @@
 #include "host/ChannelFile.h"
 
 #include "host/TextInput.h"
+#include "host/base/DecimalText.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -38,20 +38,19 @@ std::vector<std::string> splitFields(const std::string& line) {
   return fields;
 }
 
+bool parseNumber(const std::string& text, double& value) {
+  return readDecimal(text.data(), text.data() + text.size(), value);
+}
+
 bool parseFiniteNumber(const std::string& text, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0' && std::isfinite(value);
+  return parseNumber(text, value) && std::isfinite(value);
 }
 
 // A line whose first field reads as a number, finite or not, is data: a
 // column title never starts with one, and "0 nan" must not pass as a title.
 bool looksLikeData(const std::vector<std::string>& fields) {
-  if (fields.empty())
-    return false;
-  char* end = nullptr;
-  std::strtod(fields[0].c_str(), &end);
-  return end != fields[0].c_str() && *end == '\0';
+  double ignored = 0.0;
+  return !fields.empty() && parseNumber(fields[0], ignored);
 }
 
 // Two finite numbers and nothing else; otherwise `problem` says what is wrong.

@@ -1,6 +1,7 @@
 #include "host/Touchstone.h"
 
 #include "host/TextInput.h"
+#include "host/base/DecimalText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -32,6 +33,18 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+// The part of `line` before any '!' comment, without the blanks around it;
+// written into `content`, whose storage is reused from line to line.
+void assignDataPart(const std::string& line, std::string& content) {
+  const auto comment = std::min(line.find('!'), line.size());
+  const auto first = line.find_first_not_of(" \t\r");
+  const auto last = line.find_last_not_of(" \t\r", comment == 0 ? 0 : comment - 1);
+  if (first >= comment || last == std::string::npos)
+    content.clear();
+  else
+    content.assign(line, first, last - first + 1);
+}
+
 std::vector<std::string> words(const std::string& text) {
   std::istringstream in(text);
   std::vector<std::string> result;
@@ -40,10 +53,30 @@ std::vector<std::string> words(const std::string& text) {
   return result;
 }
 
+bool readFiniteNumber(const char* first, const char* last, double& value) {
+  return readDecimal(first, last, value) && std::isfinite(value);
+}
+
 bool parseNumber(const std::string& text, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0' && std::isfinite(value);
+  return readFiniteNumber(text.data(), text.data() + text.size(), value);
+}
+
+// The characters that separate words when a stream reads them (the "C" locale's
+// white space); the data lines are split where they are, without copies.
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+const char* skipSpace(const char* next, const char* end) {
+  while (next != end && isSpace(*next))
+    ++next;
+  return next;
+}
+
+const char* wordEnd(const char* next, const char* end) {
+  while (next != end && !isSpace(*next))
+    ++next;
+  return next;
 }
 
 bool parseInteger(const std::string& text, long& value) {
@@ -78,12 +111,13 @@ class TouchstoneParser {
 
   bool Parse(std::istream& text) {
     std::string line;
+    std::string content;
     for (LineRead read;
          section_ != Section::kEnd && (read = readBoundedLine(text, line)) != LineRead::kEnd;) {
       ++line_;
       if (read == LineRead::kTooLong)
         return Fail("longer than " + std::to_string(kMaxLineLength) + " characters");
-      const std::string content = trimmed(line.substr(0, line.find('!')));
+      assignDataPart(line, content);
       if (!content.empty() && !ParseLine(content))
         return false;
     }
@@ -281,10 +315,13 @@ class TouchstoneParser {
     }
     if (network_.ports < kMinTouchstonePorts || network_.ports > kMaxTouchstonePorts)
       return Fail("the name gives " + std::to_string(network_.ports) + " ports; 2 to 32 are read");
-    for (const auto& word : words(content)) {
+    const char* const end = content.data() + content.size();
+    for (const char* next = content.data(); (next = skipSpace(next, end)) != end;) {
+      const char* const word = next;
+      next = wordEnd(word, end);
       double value = 0.0;
-      if (!parseNumber(word, value))
-        return Fail("expected a number, found '" + word + "'");
+      if (!readFiniteNumber(word, next, value))
+        return Fail("expected a number, found '" + std::string(word, next) + "'");
       if (point_.empty()) {
         pointLine_ = line_;
         // In a version 1 two-port file, a frequency that does not increase
