@@ -318,10 +318,13 @@ class TouchstoneParser {
     const char* const end = content.data() + content.size();
     for (const char* next = content.data(); (next = skipSpace(next, end)) != end;) {
       const char* const word = next;
-      next = wordEnd(word, end);
       double value = 0.0;
-      if (!readFiniteNumber(word, next, value))
-        return Fail("expected a number, found '" + std::string(word, next) + "'");
+      next = readShortDecimal(word, end, value);
+      if (next == nullptr || (next != end && !isSpace(*next))) {
+        next = wordEnd(word, end);
+        if (!readFiniteNumber(word, next, value))
+          return Fail("expected a number, found '" + std::string(word, next) + "'");
+      }
       if (point_.empty()) {
         pointLine_ = line_;
         // In a version 1 two-port file, a frequency that does not increase

@@ -15,7 +15,8 @@ namespace {
 // Most numbers in channel files have a few significant digits and a small
 // exponent. Then the digits as an integer m <= 2^53 and 10^|e| <= 10^22 are
 // both exact doubles, and the one multiply or divide m * 10^e or m / 10^-e is
-// rounded once, correctly, as strtod rounds; no wider arithmetic is needed.
+// rounded once, correctly, as strtod rounds; no wider arithmetic is needed
+// (where double arithmetic is evaluated wider, the short road stays closed).
 constexpr std::uint64_t kExactMantissaLimit = std::uint64_t{1} << 53;
 constexpr int kExactPowerLimit = 22;
 constexpr double kExactPowers[kExactPowerLimit + 1] = {
@@ -39,25 +40,24 @@ const char* skipZeros(const char* next, const char* last) {
   return next;
 }
 
-// Reads an exponent after the 'e': [sign] digits, up to the end of the text.
-bool readExponent(const char* next, const char* last, int& exponent) {
+// Reads an exponent after the 'e': [sign] digits; returns where it ends, or
+// nullptr when it has no digits or more than four significant ones.
+const char* readExponent(const char* next, const char* last, int& exponent) {
   const bool negative = next != last && *next == '-';
   if (next != last && (*next == '-' || *next == '+'))
     ++next;
-  if (next == last)
-    return false;
   std::uint64_t written = 0;
   const char* const digitsStart = skipZeros(next, last);
-  next = readDigits(digitsStart, last, written);
-  if (next != last || next - digitsStart > 4)
-    return false;
+  const char* const end = readDigits(digitsStart, last, written);
+  if (end == next || end - digitsStart > 4)
+    return nullptr;
   exponent = negative ? -static_cast<int>(written) : static_cast<int>(written);
-  return true;
+  return end;
 }
 
-// Reads [sign] digits [. digits] [e [sign] digits] with a mantissa and an
-// exponent in the exact range; false for anything else, left to from_chars.
-bool readShortDecimal(const char* next, const char* last, double& value) {
+}  // namespace
+
+const char* readShortDecimal(const char* next, const char* last, double& value) {
 #if FLT_EVAL_METHOD == 0  // double arithmetic rounds to double, not wider
   const bool negative = next != last && *next == '-';
   if (next != last && (*next == '-' || *next == '+'))
@@ -77,29 +77,30 @@ bool readShortDecimal(const char* next, const char* last, double& value) {
     exponent = -static_cast<int>(next - fractionStart);
     anyDigit = anyDigit || next != fractionStart;
   }
+  if (!anyDigit)
+    return nullptr;
   int written = 0;
-  if (next != last && (*next == 'e' || *next == 'E') && anyDigit) {
-    if (!readExponent(next + 1, last, written))
-      return false;
-    next = last;
-  }
+  if (next != last && (*next == 'e' || *next == 'E'))
+    next = readExponent(next + 1, last, written);
   exponent += written;
-  if (!anyDigit || next != last || significant > 19 || mantissa > kExactMantissaLimit ||
+  if (next == nullptr || significant > 19 || mantissa > kExactMantissaLimit ||
       exponent < -kExactPowerLimit || exponent > kExactPowerLimit) {
-    return false;
+    return nullptr;
   }
   const auto magnitude = static_cast<double>(mantissa);
   const double scaled =
       exponent < 0 ? magnitude / kExactPowers[-exponent] : magnitude * kExactPowers[exponent];
   value = negative ? -scaled : scaled;
-  return true;
+  return next;
 #else
   (void)next;
   (void)last;
   (void)value;
-  return false;
+  return nullptr;
 #endif
 }
+
+namespace {
 
 // The rest of the plain decimal form (long mantissas, large exponents,
 // subnormals): std::from_chars rounds it as strtod does and still several
@@ -135,7 +136,7 @@ bool readWithStrtod(const char* first, const char* last, double& value) {
 }  // namespace
 
 bool readDecimal(const char* first, const char* last, double& value) {
-  return readShortDecimal(first, last, value) || readPlainDecimal(first, last, value) ||
+  return readShortDecimal(first, last, value) == last || readPlainDecimal(first, last, value) ||
          readWithStrtod(first, last, value);
 }
 

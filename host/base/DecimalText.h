@@ -16,6 +16,15 @@ namespace norvask::host {
 // REQUIRES: first <= last.
 bool readDecimal(const char* first, const char* last, double& value);
 
+// The short road alone, for a reader that splits words itself: reads a plain
+// decimal of at most 19 significant digits and a power of ten within 10^-22 to
+// 10^22 (most numbers in channel files) from `first` on, and returns where it
+// ends, with `value` the number strtod reads from those characters; nullptr
+// when the text there does not start with such a number. A word that does not
+// end where the number does is for readDecimal.
+// REQUIRES: first <= last.
+const char* readShortDecimal(const char* first, const char* last, double& value);
+
 }  // namespace norvask::host
 
 #endif  // NORVASK_HOST_BASE_DECIMALTEXT_H_

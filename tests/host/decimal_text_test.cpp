@@ -99,5 +99,43 @@ TEST(DecimalText, ReadsOnlyTheGivenRange) {
   EXPECT_FALSE(readDecimal(text.data(), text.data() + 5, value));
 }
 
+TEST(DecimalText, ShortRoadReadsALeadingNumberOrDeclines) {
+  const struct {
+    const char* text;
+    int length;  // characters read; -1: declined
+    double value;
+  } kCases[] = {
+      {"1.5 2", 3, 1.5},
+      {"-2e3,", 4, -2000.0},
+      {"7", 1, 7.0},
+      {".5e-2 ", 5, 0.005},
+      {"1.5x", 3, 1.5},
+      {"+0.25", 5, 0.25},
+      {"-0", 2, -0.0},
+      {"1e22", 4, 1e22},
+      {"1e23", -1, 0.0},
+      {"1e-23", -1, 0.0},
+      {"1e", -1, 0.0},
+      {"1e+ ", -1, 0.0},
+      {"x1", -1, 0.0},
+      {".", -1, 0.0},
+      {"+-1", -1, 0.0},
+      {"9007199254740993", -1, 0.0},
+      {"0.10000000000000001", -1, 0.0},
+      {"12345678901234567890", -1, 0.0},
+  };
+  for (const auto& c : kCases) {
+    const char* const last = c.text + std::strlen(c.text);
+    double value = 0.0;
+    const char* const stop = readShortDecimal(c.text, last, value);
+    if (c.length < 0) {
+      EXPECT_EQ(stop, nullptr) << c.text;
+      continue;
+    }
+    EXPECT_EQ(stop, c.text + c.length) << c.text;
+    EXPECT_TRUE(sameBits(value, c.value)) << c.text << ": " << value;
+  }
+}
+
 }  // namespace
 }  // namespace norvask::host
