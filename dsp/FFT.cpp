@@ -1,5 +1,6 @@
 #include "dsp/FFT.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace norvask {
@@ -31,30 +32,51 @@ void bitReversePermute(std::complex<double>* d, std::int32_t n) {
   }
 }
 
+// Twiddles go out in runs of kTwiddleRun. Within a run the stage walks the
+// array once, block by block, so the elements of a block are combined while
+// they are in cache; one walk per twiddle, with strides of 2 * le, would miss
+// the cache at almost every element of a large transform.
+constexpr std::int32_t kTwiddleRun = 64;
+
+// The butterfly of elements i and i + le with twiddle (wr, wi). Written out
+// rather than std::complex's operator*, which adds infinity/NaN recovery the
+// transform does not want.
+void butterfly(std::complex<double>* d, std::int32_t i, std::int32_t le, double wr, double wi) {
+  const std::int32_t j = i + le;
+  const double tr = wr * d[j].real() - wi * d[j].imag();
+  const double ti = wr * d[j].imag() + wi * d[j].real();
+  d[j] = {d[i].real() - tr, d[i].imag() - ti};
+  d[i] = {d[i].real() + tr, d[i].imag() + ti};
+}
+
 // One radix-2 stage combining transforms of length le into length 2*le. The
 // twiddle w = e^(i*theta*m) is advanced as an increment w += w*(c1 + i*s1)
 // with c1 = cos(theta) - 1: the small c1 keeps the recurrence's rounding
-// drift far below that of multiplying by cos(theta) directly.
+// drift far below that of multiplying by cos(theta) directly. Every butterfly
+// of a stage touches its own two elements, so the order they run in changes
+// no result.
 void butterflyStage(std::complex<double>* d, std::int32_t n, std::int32_t le, std::int32_t sign) {
   const double theta = -kPi / static_cast<double>(le * sign);
   const double c1 = std::cos(theta) - 1.0;
   const double s1 = std::sin(theta);
   double wr = 1.0;
   double wi = 0.0;
-  for (std::int32_t m = 0; m < le; ++m) {
-    for (std::int32_t i = m; i < n; i += 2 * le) {
-      const std::int32_t j = i + le;
-      // Written out rather than std::complex's operator*, which adds
-      // infinity/NaN recovery the transform does not want.
-      const double tr = wr * d[j].real() - wi * d[j].imag();
-      const double ti = wr * d[j].imag() + wi * d[j].real();
-      d[j] = {d[i].real() - tr, d[i].imag() - ti};
-      d[i] = {d[i].real() + tr, d[i].imag() + ti};
+  double runWr[kTwiddleRun];
+  double runWi[kTwiddleRun];
+  for (std::int32_t m0 = 0; m0 < le; m0 += kTwiddleRun) {
+    const std::int32_t count = std::min(kTwiddleRun, le - m0);
+    for (std::int32_t t = 0; t < count; ++t) {
+      runWr[t] = wr;
+      runWi[t] = wi;
+      const double dwr = wr * c1 - wi * s1;
+      const double dwi = wr * s1 + wi * c1;
+      wr += dwr;
+      wi += dwi;
     }
-    const double dwr = wr * c1 - wi * s1;
-    const double dwi = wr * s1 + wi * c1;
-    wr += dwr;
-    wi += dwi;
+    for (std::int32_t block = m0; block < n; block += 2 * le) {
+      for (std::int32_t t = 0; t < count; ++t)
+        butterfly(d, block + t, le, runWr[t], runWi[t]);
+    }
   }
 }
 

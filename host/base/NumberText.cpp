@@ -4,18 +4,17 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "host/base/DecimalText.h"
+
 namespace norvask::host {
 
 bool readFinite(const std::string& text, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0' && std::isfinite(value);
+  return readDecimal(text.data(), text.data() + text.size(), value) && std::isfinite(value);
 }
 
 bool looksLikeNumber(const std::string& text) {
-  char* end = nullptr;
-  std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0';
+  double ignored = 0.0;
+  return readDecimal(text.data(), text.data() + text.size(), ignored);
 }
 
 bool readInteger(const std::string& text, long long low, long long high, long long& value) {

@@ -7,20 +7,26 @@ namespace norvask::host {
 
 LineRead readBoundedLine(std::istream& in, std::string& line) {
   line.clear();
-  std::streambuf* buffer = in.rdbuf();
-  if (buffer == nullptr || !in.good())
+  if (in.rdbuf() == nullptr || !in.good())
     return LineRead::kEnd;
+  // istream::getline searches the stream's buffer for the line break in one
+  // go, where taking the characters one by one would cost a call each; a
+  // chunk that fills up before the break just means the line goes on.
+  char chunk[4096];
   for (;;) {
-    const auto next = buffer->sbumpc();
-    if (next == std::char_traits<char>::eof()) {
-      in.setstate(std::ios::eofbit);
-      return line.empty() ? LineRead::kEnd : LineRead::kLine;
-    }
-    if (next == '\n')
-      return LineRead::kLine;
-    if (line.size() >= kMaxLineLength)
+    in.getline(chunk, sizeof chunk);
+    const auto count = static_cast<std::size_t>(in.gcount());
+    const bool lineBroke = !in.fail() && !in.eof();  // the count includes the '\n'
+    const bool chunkFull = in.fail() && !in.bad() && !in.eof() && count == sizeof chunk - 1;
+    const std::size_t stored = lineBroke ? count - 1 : count;
+    if (stored > kMaxLineLength - line.size())
       return LineRead::kTooLong;
-    line.push_back(static_cast<char>(next));
+    line.append(chunk, stored);
+    if (lineBroke)
+      return LineRead::kLine;
+    if (!chunkFull)  // the end of the text
+      return line.empty() ? LineRead::kEnd : LineRead::kLine;
+    in.clear();
   }
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "host/base/DecimalText.h"
 #include "host/base/EngineeringFormat.h"
 #include "host/base/MathConstants.h"
 #include "host/base/NumberText.h"
@@ -17,9 +18,7 @@ namespace norvask::host {
 namespace {
 
 using touchstone::Format;
-using touchstone::trimmed;
 using touchstone::upper;
-using touchstone::words;
 
 std::complex<double> toComplex(Format format, double first, double second) {
   const double radians = second * kPi / 180.0;
@@ -34,16 +33,59 @@ std::complex<double> toComplex(Format format, double first, double second) {
   return std::polar(std::pow(10.0, first / 20.0), radians);
 }
 
+// The part of `line` before any '!' comment, without the blanks around it;
+// written into `content`, whose storage is reused from line to line.
+void assignDataPart(const std::string& line, std::string& content) {
+  const auto comment = std::min(line.find('!'), line.size());
+  const auto first = line.find_first_not_of(" \t\r");
+  const auto last = line.find_last_not_of(" \t\r", comment == 0 ? 0 : comment - 1);
+  if (first >= comment || last == std::string::npos)
+    content.clear();
+  else
+    content.assign(line, first, last - first + 1);
+}
+
+// The characters that separate words when a stream reads them (the "C"
+// locale's white space); the data lines are split where they are, without
+// copies.
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+const char* skipSpace(const char* next, const char* end) {
+  while (next != end && isSpace(*next))
+    ++next;
+  return next;
+}
+
+const char* wordEnd(const char* next, const char* end) {
+  while (next != end && !isSpace(*next))
+    ++next;
+  return next;
+}
+
+// The next number of a data line from `word` on, returning where its word
+// ends, or nullptr when the word is not a finite number. Most words take the
+// short road, which finds the number and the word's end in one scan.
+const char* readDataWord(const char* word, const char* end, double& value) {
+  const char* next = readShortDecimal(word, end, value);
+  if (next != nullptr && (next == end || isSpace(*next)))
+    return next;
+  next = wordEnd(word, end);
+  return readDecimal(word, next, value) && std::isfinite(value) ? next : nullptr;
+}
+
 }  // namespace
 
 bool TouchstoneParser::ParseLines(std::istream& text) {
   std::string line;
+  std::string content;
   for (LineRead read;
        section_ != Section::kEnd && (read = readBoundedLine(text, line)) != LineRead::kEnd;) {
     ++line_;
     if (read == LineRead::kTooLong)
       return Fail("longer than " + std::to_string(kMaxLineLength) + " characters");
-    const std::string content = trimmed(line.substr(0, line.find('!')));
+    assignDataPart(line, content);
     if (!content.empty() && !ParseLine(content))
       return false;
   }
@@ -72,10 +114,13 @@ bool TouchstoneParser::ParseNumbers(const std::string& content) {
   }
   if (network_.ports < kMinTouchstonePorts || network_.ports > kMaxTouchstonePorts)
     return Fail("the name gives " + std::to_string(network_.ports) + " ports; 2 to 32 are read");
-  for (const auto& word : words(content)) {
+  const char* const end = content.data() + content.size();
+  for (const char* next = content.data(); (next = skipSpace(next, end)) != end;) {
+    const char* const word = next;
     double value = 0.0;
-    if (!readFinite(word, value))
-      return Fail("expected a number, found '" + word + "'");
+    next = readDataWord(word, end, value);
+    if (next == nullptr)
+      return Fail("expected a number, found '" + std::string(word, wordEnd(word, end)) + "'");
     if (point_.empty()) {
       pointLine_ = line_;
       // In a version 1 two-port file, a frequency that does not increase
