@@ -217,9 +217,9 @@ TEST(TxiSweep, TheBestRowByEachRankingTiesToTheLowerTxi) {
   }
   SweepRequest byBer;
   byBer.rankByBer = true;
-  EXPECT_EQ(bestTxi({rows[1]}, byBer), -1);  // a closed eye never wins
+  EXPECT_EQ(bestTxi({rows[1]}, byBer), -1);          // a closed eye never wins
   EXPECT_EQ(bestTxi({rows[0], rows[2]}, byBer), 0);  // a tie at the BER too
-  EXPECT_EQ(bestTxi({rows[3]}, {}), -1);  // nor do undefined figures
+  EXPECT_EQ(bestTxi({rows[3]}, {}), -1);             // nor do undefined figures
 }
 
 TEST(HostOptions, EveryOptionIsInTheHelpWithItsDefaultAndParses) {
