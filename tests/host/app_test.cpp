@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -217,9 +218,9 @@ TEST(TxiSweep, TheBestRowByEachRankingTiesToTheLowerTxi) {
   }
   SweepRequest byBer;
   byBer.rankByBer = true;
-  EXPECT_EQ(bestTxi({rows[1]}, byBer), -1);  // a closed eye never wins
+  EXPECT_EQ(bestTxi({rows[1]}, byBer), -1);          // a closed eye never wins
   EXPECT_EQ(bestTxi({rows[0], rows[2]}, byBer), 0);  // a tie at the BER too
-  EXPECT_EQ(bestTxi({rows[3]}, {}), -1);  // nor do undefined figures
+  EXPECT_EQ(bestTxi({rows[3]}, {}), -1);             // nor do undefined figures
 }
 
 TEST(HostOptions, EveryOptionIsInTheHelpWithItsDefaultAndParses) {
@@ -305,6 +306,20 @@ TEST(HostRun, SweepOnTheBuiltInChannelWritesTablesAndFiles) {
       {"_eye.svg", "<?xml"}};
   for (const auto& [suffix, start] : files)
     EXPECT_EQ(slurp(prefix + suffix).rfind(start, 0), 0u) << suffix;
+}
+
+TEST(HostRun, OutNamingAFolderPutsTheFilesInsideIt) {
+  const std::string folder = scratch("runs") + "/today/";
+  std::filesystem::remove_all(scratch("runs"));
+  const Outcome inFolder = run({"--out", folder});
+  ASSERT_EQ(inFolder.exitCode, 0) << inFolder.err;
+  EXPECT_TRUE(contains(inFolder.out, "Wrote " + folder + "ami_host_impulse.csv\n"));
+  EXPECT_EQ(slurp(folder + "ami_host_pulse.svg").rfind("<?xml", 0), 0u);
+  const std::string regular = writeScratch("regular", "x\n");
+  const Outcome underFile = run({"--out", regular + "/today/"});
+  EXPECT_EQ(underFile.exitCode, 1);
+  EXPECT_EQ(underFile.err,
+            "ami_host: error: --out: cannot create the folder " + regular + "/today/\n");
 }
 
 TEST(HostRun, ShippedTouchstoneExampleSweepsAndNamesEverything) {

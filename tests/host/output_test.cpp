@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "host/output/SeriesCsv.h"
 #include "host/output/StatisticalEyeCsv.h"
 #include "support/HostStatus.h"
+#include "support/ScratchFiles.h"
 
 namespace norvask::host {
 namespace {
@@ -28,6 +31,64 @@ TEST(OutputFiles, AFileThatCannotBeWrittenIsNamedInFull) {
   EXPECT_EQ(testing::failure(writeFile("/nonexistent/run_pulse.svg", "plot", [](std::ostream&) {})),
             "cannot write the plot to /nonexistent/run_pulse.svg");
   EXPECT_EQ(fullPath("/a/b/../c.csv"), "/a/c.csv");
+}
+
+// Root may write anywhere, so the failures are made by the path (a parent
+// that is a file, a folder in the file's place) and by a stream that fails
+// part way, as a full disk does.
+TEST(OutputFiles, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
+  const std::string regular = testing::writeScratch("regular", "old\n");
+  const std::string folder = testing::scratch("folder");
+  std::filesystem::create_directories(folder);
+  const auto full = [](std::ostream& out) {
+    out << "partial";
+    out.setstate(std::ios::badbit);
+  };
+  const auto fine = [](std::ostream& out) { out << "whole\n"; };
+  const struct {
+    std::string path;
+    std::function<void(std::ostream&)> write;
+    bool written;
+    std::string content;  // of `path` afterwards
+  } cases[] = {
+      {regular, full, false, "old\n"},
+      {regular + "/run.csv", fine, false, ""},
+      {folder, fine, false, ""},
+      {regular, fine, true, "whole\n"},
+  };
+  for (const auto& c : cases) {
+    const Status status = writeFile(c.path, "table", c.write);
+    EXPECT_EQ(testing::failure(status),
+              c.written ? "<ok>" : "cannot write the table to " + fullPath(c.path));
+    EXPECT_FALSE(std::filesystem::exists(c.path + ".part")) << c.path;
+    if (!std::filesystem::is_directory(c.path)) {
+      EXPECT_EQ(testing::slurp(c.path), c.content) << c.path;
+    }
+  }
+}
+
+TEST(OutputFiles, AFolderGetsTheDefaultNameInsideItCreatedWithItsParents) {
+  const std::string base = testing::scratch("out");
+  std::filesystem::remove_all(base);
+  std::filesystem::create_directories(base + "/existing");
+  const std::string regular = testing::writeScratch("regular", "x\n");
+  const struct {
+    std::string named, prefix, error;
+  } cases[] = {
+      {base + "/new/deeper/", base + "/new/deeper/ami_host", ""},
+      {base + "/existing", base + "/existing/ami_host", ""},
+      {base + "/existing/run", base + "/existing/run", ""},
+      {base + "/absent/run", base + "/absent/run", ""},
+      {regular + "/sub/", "", "cannot create the folder " + fullPath(regular + "/sub/")},
+  };
+  for (const auto& c : cases) {
+    std::string prefix;
+    EXPECT_EQ(testing::failure(outputPrefix(c.named, "ami_host", prefix)),
+              c.error.empty() ? "<ok>" : c.error);
+    EXPECT_EQ(prefix, c.prefix) << c.named;
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(base + "/new/deeper"));
+  EXPECT_FALSE(std::filesystem::exists(base + "/absent"));
 }
 
 // A triangle two bits wide: at x UI from its peak the level is 1 - |x|, and
