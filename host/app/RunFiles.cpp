@@ -88,9 +88,10 @@ Status writeStatisticalFiles(const HostOptions& options, const LinkTiming& timin
   const std::string rate = bitRate(timing.BitRate);
   const double ui = timing.bitTime();
   const EyeFigure figure{&eye, ui, options.statistical.targetBer, at};
-  const BerContourPlot contours{
-      {figure},
-      "Statistical eye at " + rate + ": BER, eye at " + plain(figure.targetBer) + " marked"};
+  const BerContourPlot contours{{figure},
+                                "Statistical eye at " + rate + ": BER, eye " +
+                                    (at.open ? "at " : "closed at ") + plain(figure.targetBer) +
+                                    (at.open ? " marked" : "")};
   const BathtubPlot bathtub{{figure}, "Bathtub at " + rate + " at the eye's best threshold"};
   const std::vector<RunFile> files{
       {"_eye.svg", "eye plot", [&](std::ostream& out) { contours.Write(out); }},
