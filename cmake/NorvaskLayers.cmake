@@ -27,6 +27,9 @@ function(norvask_layer target)
     endif()
     norvask_layer_library(${target}_portable "${portable_depends}" ${LAYER_SOURCES})
     target_link_libraries(${target}_portable PUBLIC norvask_portable_settings)
+  else()
+    # Without a twin the layers themselves are what the library ships.
+    target_link_libraries(${target} PUBLIC norvask_shipped_settings)
   endif()
 
   get_property(index GLOBAL PROPERTY NORVASK_LAYER_COUNT)

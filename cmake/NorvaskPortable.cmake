@@ -31,3 +31,14 @@ add_library(norvask_portable_settings INTERFACE)
 target_compile_definitions(norvask_portable_settings INTERFACE _GLIBCXX_USE_CXX11_ABI=0)
 target_compile_options(norvask_portable_settings INTERFACE -fno-sized-deallocation
   -include ${PROJECT_SOURCE_DIR}/portable/OldSymbolVersions.h)
+
+# What users get is a Release build, so the shipped library is optimised as
+# one whatever CMAKE_BUILD_TYPE is: `cmake --install` from a development build
+# then puts the same code into <prefix>/lib as the kit does, and a benchmark
+# through the library measures that code. Debug information may stay in the
+# build folder (RelWithDebInfo, Debug); the install rule strips it.
+add_library(norvask_shipped_settings INTERFACE)
+separate_arguments(norvask_release_flags NATIVE_COMMAND "${CMAKE_CXX_FLAGS_RELEASE}")
+target_compile_options(norvask_shipped_settings INTERFACE
+  $<$<NOT:$<CONFIG:Release>>:${norvask_release_flags}>)
+target_link_libraries(norvask_portable_settings INTERFACE norvask_shipped_settings)

@@ -16,6 +16,9 @@
 
 namespace norvask::host {
 
+// What the run's files are called when --out names none, or names a folder.
+inline constexpr char kDefaultOutputName[] = "ami_host";
+
 struct HostOptions {
   std::string libraryPath;  // empty: the Norvask library of this build
   std::string channelFile;  // empty: the built-in lossy channel
@@ -34,7 +37,7 @@ struct HostOptions {
   EyeRank rank = EyeRank::kHeight;
   bool rankByBer = false;  // --rank-ber: the sweep ranks by the eye height at --ber
   bool csv = false;
-  std::string outputPrefix = "ami_host";
+  std::string outputPrefix = kDefaultOutputName;
   bool help = false;
   StatisticalRequest statistical;  // --ber, --noise, --rj, --dj, --xtalk-phase
   bool statEyeFiles = false;       // --stat-eye: write the eye and bathtub figures

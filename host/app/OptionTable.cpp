@@ -224,7 +224,9 @@ std::vector<OptionSpec> optionTable() {
        [](Options& o, Value) { return flag(o.statEyeFiles); }, nullptr},
 
       {"--out", nullptr, "PREFIX", kOutput,
-       "file name prefix: PREFIX_impulse.csv,\nPREFIX_pulse.csv, PREFIX_pulse.svg",
+       "file name prefix: PREFIX_impulse.csv,\nPREFIX_pulse.csv, PREFIX_pulse.svg; a folder "
+       "(ending\nin / or existing) holds ami_host_* files and is\ncreated with every missing "
+       "level",
        [](Options& o, Value v) { return (o.outputPrefix = v, Status::Ok()); },
        [](const Options& o) { return o.outputPrefix; }},
       {"--csv", nullptr, nullptr, kOutput, "print every table as CSV instead of text",

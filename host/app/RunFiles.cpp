@@ -24,6 +24,11 @@ struct RunFile {
   std::function<void(std::ostream&)> write;
 };
 
+// A prefix naming a folder puts the files inside it under the default name.
+Status runPrefix(const HostOptions& options, std::string& prefix) {
+  return outputPrefix(options.outputPrefix, kDefaultOutputName, prefix).Within("--out");
+}
+
 Status writeAll(const std::string& prefix, const std::vector<RunFile>& files) {
   for (const RunFile& file : files) {
     if (Status written = writeFile(prefix + file.suffix, file.what, file.write); !written.ok())
@@ -59,13 +64,15 @@ Status writeResponseFiles(const HostOptions& options, const LinkTiming& timing,
   plot.series = {{"channel alone", pulses[0].values}, {"channel + model", pulses[1].values}};
   plot.mainCursorIndex = linkEye.mainCursorIndex;
 
-  const std::string& prefix = options.outputPrefix;
-  Status written =
-      writeAll(prefix, {{"_impulse.csv", "impulse responses",
-                         [&](std::ostream& out) { writeSeriesCsv(out, dt, impulses); }},
-                        {"_pulse.csv", "pulse responses",
-                         [&](std::ostream& out) { writeSeriesCsv(out, dt, pulses); }},
-                        {"_pulse.svg", "plot", [&](std::ostream& out) { plot.Write(out); }}});
+  std::string prefix;
+  Status written = runPrefix(options, prefix);
+  if (written.ok())
+    written =
+        writeAll(prefix, {{"_impulse.csv", "impulse responses",
+                           [&](std::ostream& out) { writeSeriesCsv(out, dt, impulses); }},
+                          {"_pulse.csv", "pulse responses",
+                           [&](std::ostream& out) { writeSeriesCsv(out, dt, pulses); }},
+                          {"_pulse.svg", "plot", [&](std::ostream& out) { plot.Write(out); }}});
   if (written.ok()) {
     notes << "\nWrote " << fullPath(prefix + "_impulse.csv") << "\n      "
           << fullPath(prefix + "_pulse.csv") << "\n      " << fullPath(prefix + "_pulse.svg")
@@ -81,9 +88,10 @@ Status writeStatisticalFiles(const HostOptions& options, const LinkTiming& timin
   const std::string rate = bitRate(timing.BitRate);
   const double ui = timing.bitTime();
   const EyeFigure figure{&eye, ui, options.statistical.targetBer, at};
-  const BerContourPlot contours{
-      {figure},
-      "Statistical eye at " + rate + ": BER, eye at " + plain(figure.targetBer) + " marked"};
+  const BerContourPlot contours{{figure},
+                                "Statistical eye at " + rate + ": BER, eye " +
+                                    (at.open ? "at " : "closed at ") + plain(figure.targetBer) +
+                                    (at.open ? " marked" : "")};
   const BathtubPlot bathtub{{figure}, "Bathtub at " + rate + " at the eye's best threshold"};
   const std::vector<RunFile> files{
       {"_eye.svg", "eye plot", [&](std::ostream& out) { contours.Write(out); }},
@@ -91,8 +99,10 @@ Status writeStatisticalFiles(const HostOptions& options, const LinkTiming& timin
       {"_bathtub.svg", "bathtub plot", [&](std::ostream& out) { bathtub.Write(out); }},
       {"_bathtub.csv", "bathtub table",
        [&](std::ostream& out) { writeBathtubCsv(out, eye, at, ui); }}};
-  const std::string& prefix = options.outputPrefix;
-  Status written = writeAll(prefix, files);
+  std::string prefix;
+  Status written = runPrefix(options, prefix);
+  if (written.ok())
+    written = writeAll(prefix, files);
   if (written.ok()) {
     for (const RunFile& file : files)
       notes << "      " << fullPath(prefix + file.suffix) << '\n';

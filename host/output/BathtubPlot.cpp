@@ -34,12 +34,19 @@ void BathtubPlot::Write(std::ostream& out) const {
       << canvas.plotRight() << "' y2='" << canvas.Y(target)
       << "' stroke='#d62728' stroke-dasharray='6 4'/>\n";
   if (atTarget.open) {
-    out << "<path stroke='#d62728' stroke-width='3' d='M" << canvas.X(centre + atTarget.left * ui)
-        << ' ' << canvas.Y(target) << 'H' << canvas.X(centre + atTarget.right * ui) << "'/>\n";
+    // The opening runs between the curve's own crossings of the target,
+    // which need not sit symmetrically about the best phase.
+    out << "<path class='eye-width' stroke='#d62728' stroke-width='3' d='M"
+        << canvas.X(centre + atTarget.left * ui) << ' ' << canvas.Y(target) << 'H'
+        << canvas.X(centre + atTarget.right * ui) << "'/>\n";
+    out << "<text x='" << canvas.X(centre + (atTarget.left + atTarget.right) / 2 * ui) << "' y='"
+        << canvas.Y(target) - 8 << "' text-anchor='middle' fill='#d62728'>eye width at "
+        << general(targetBer) << ": " << general(atTarget.width)
+        << " UI = " << general(atTarget.width * ui) << " ps</text>\n";
+  } else {
+    SvgCanvas::BoxedText(out, {canvas.X(centre), canvas.Y(target) - 16},
+                         "eye closed at BER " + general(targetBer), 15.0, "eye_closed");
   }
-  out << "<text x='" << canvas.X(centre) << "' y='" << canvas.Y(target) - 8
-      << "' text-anchor='middle' fill='#d62728'>eye width at " << general(targetBer) << ": "
-      << general(atTarget.width) << " UI = " << general(atTarget.width * ui) << " ps</text>\n";
   canvas.End(out);
   out.precision(savedPrecision);
 }

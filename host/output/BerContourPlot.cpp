@@ -111,52 +111,79 @@ std::vector<Point> cellCrossings(const Grid& grid, std::size_t i, std::size_t k,
   return crossings;
 }
 
-// Marching squares: one segment per crossed cell, two in a saddle.
-void writeContour(std::ostream& out, const SvgCanvas& canvas, const Grid& grid, double level,
-                  bool target) {
-  out << "<path fill='none' stroke='white' stroke-width='" << (target ? 2.5 : 1.2) << "'"
-      << (target ? "" : " stroke-opacity='0.85'") << " d='";
+std::string levelName(double level) {
+  return SvgCanvas::PowerOfTen(level);
+}
+
+// Marching squares: one segment per crossed cell, two in a saddle. Returns
+// the segments' ends in px, where the contour's label may go.
+std::vector<PixelPoint> writeContour(std::ostream& out, const SvgCanvas& canvas, const Grid& grid,
+                                     double level, bool target) {
+  std::vector<PixelPoint> ends;
+  out << "<path id='contour_" << levelName(level) << "' fill='none' stroke='white' stroke-width='"
+      << (target ? 2.5 : 1.2) << "'" << (target ? "" : " stroke-opacity='0.85'") << " d='";
   for (std::size_t i = 0; i + 1 < grid.y.size(); ++i) {
     for (std::size_t k = 0; k + 1 < grid.x.size(); ++k) {
       const std::vector<Point> p = cellCrossings(grid, i, k, level);
       for (std::size_t n = 0; n + 1 < p.size(); n += 2) {
-        out << 'M' << canvas.X(p[n].x) << ' ' << canvas.Y(p[n].y) << 'L' << canvas.X(p[n + 1].x)
-            << ' ' << canvas.Y(p[n + 1].y);
+        const PixelPoint a{canvas.X(p[n].x), canvas.Y(p[n].y)};
+        const PixelPoint b{canvas.X(p[n + 1].x), canvas.Y(p[n + 1].y)};
+        out << 'M' << a.x << ' ' << a.y << 'L' << b.x << ' ' << b.y;
+        ends.push_back(a);
+        ends.push_back(b);
       }
     }
   }
   out << "'/>\n";
+  return ends;
 }
 
-// The contour's name where it crosses the centre column above the eye; a
-// label that would overlap the previous one goes beside it instead.
-void writeContourLabel(std::ostream& out, const SvgCanvas& canvas, const Grid& grid, double level,
-                       std::size_t centreRow, Point& previous) {
-  const std::size_t column = grid.x.size() / 2;
-  for (std::size_t i = centreRow; i + 1 < grid.y.size(); ++i) {
-    const double a = grid.level[i][column], b = grid.level[i + 1][column];
-    if (a <= level && b > level) {
-      Point at{canvas.X(grid.x[column]) + 5, canvas.Y(grid.y[i] + (level - a) / (b - a) * grid.dy)};
-      if (std::fabs(at.y - previous.y) < 12)
-        at = {previous.x + 38, previous.y};
-      out << "<text x='" << at.x << "' y='" << at.y - 3 << "' fill='white' font-size='11'>"
-          << SvgCanvas::PowerOfTen(level) << "</text>\n";
-      previous = at;
-      return;
-    }
+constexpr double kLabelSize = 11.0;
+
+// The box SvgCanvas::BoxedText draws around `text` centred on `at`.
+PixelBox labelBox(PixelPoint at, const std::string& text, double fontSize = kLabelSize) {
+  const double width = SvgCanvas::TextWidth(text, fontSize) + 6.0, height = fontSize + 4.0;
+  return {at.x - width / 2, at.y - height / 2, width, height};
+}
+
+// Each contour's name on a point of its own line: the point nearest the top
+// of the eye whose label box stays in the plot and clear of the labels already
+// placed. The contours crowd together on a steep eye; walking along each line
+// spreads their names out instead of stacking them.
+void writeContourLabel(std::ostream& out, const SvgCanvas& canvas, double level,
+                       std::vector<PixelPoint> ends, PixelPoint eyeTop,
+                       std::vector<PixelBox>& placed) {
+  const std::string text = levelName(level);
+  const auto distance = [&](PixelPoint p) { return std::hypot(p.x - eyeTop.x, p.y - eyeTop.y); };
+  std::sort(ends.begin(), ends.end(),
+            [&](PixelPoint a, PixelPoint b) { return distance(a) < distance(b); });
+  const PixelBox plot = canvas.plotBox();
+  for (const PixelPoint& at : ends) {
+    const PixelBox box = labelBox(at, text);
+    const bool inside = box.left >= plot.left && box.top >= plot.top &&
+                        box.left + box.width <= plot.left + plot.width &&
+                        box.top + box.height <= plot.top + plot.height;
+    if (!inside || std::any_of(placed.begin(), placed.end(),
+                               [&](const PixelBox& other) { return other.Overlaps(box); }))
+      continue;
+    SvgCanvas::BoxedText(out, at, text, kLabelSize, "label_" + text);
+    placed.push_back(box);
+    return;
   }
 }
 
 // Cross hair of the eye at the target: its height at the best phase and its
-// width at the best threshold.
+// width at the best threshold, between the opening's own edges.
 void writeTargetMark(std::ostream& out, const SvgCanvas& canvas, const StatisticalEye& eye,
                      const EyeAtBer& at, double unitInterval) {
   const double x = eye.PhaseOffset(at.bestPhase) * unitInterval * 1e12;
   const double y = eye.ThresholdVoltage(at.bestThreshold) * 1e3;
-  const double halfHeight = at.height * 1e3 / 2, halfWidth = at.width * unitInterval * 1e12 / 2;
+  const double halfHeight = at.height * 1e3 / 2, ui = unitInterval * 1e12;
   out << "<path stroke='#ff5050' stroke-width='1.5' d='M" << canvas.X(x) << ' '
-      << canvas.Y(y - halfHeight) << 'V' << canvas.Y(y + halfHeight) << 'M'
-      << canvas.X(x - halfWidth) << ' ' << canvas.Y(y) << 'H' << canvas.X(x + halfWidth) << "'/>\n";
+      << canvas.Y(y - halfHeight) << 'V' << canvas.Y(y + halfHeight) << "'/>\n"
+      << "<path class='eye-width' stroke='#ff5050' stroke-width='1.5' d='M"
+      << canvas.X(x + at.left * ui) << ' ' << canvas.Y(y) << 'H' << canvas.X(x + at.right * ui)
+      << "'/>\n";
 }
 
 void writeColourBar(std::ostream& out, const SvgCanvas& canvas) {
@@ -188,18 +215,34 @@ void BerContourPlot::Write(std::ostream& out) const {
   const double target = std::log10(targetBer);
   if (std::find(levels.begin(), levels.end(), target) == levels.end())
     levels.push_back(target);
-  const auto centreRow = static_cast<std::size_t>(atTarget.bestThreshold / grid.stride);
-  Point previousLabel{0.0, -1e9};
-  for (double level : levels) {
-    writeContour(out, canvas, grid, level, level == target);
-    writeContourLabel(out, canvas, grid, level, centreRow, previousLabel);
+  // Labels start from the top of the eye at the target, or the middle of
+  // the picture when it is closed.
+  const PixelBox plot = canvas.plotBox();
+  PixelPoint eyeTop{plot.left + plot.width / 2, plot.top + plot.height / 2};
+  if (atTarget.open) {
+    eyeTop = {
+        canvas.X(eye->PhaseOffset(atTarget.bestPhase) * unitInterval * 1e12),
+        canvas.Y((eye->ThresholdVoltage(atTarget.bestThreshold) + atTarget.height / 2) * 1e3)};
   }
+  std::vector<std::vector<PixelPoint>> ends;
+  for (double level : levels)
+    ends.push_back(writeContour(out, canvas, grid, level, level == target));
   if (atTarget.open)
     writeTargetMark(out, canvas, *eye, atTarget, unitInterval);
   const double xSpan = grid.x.back() - grid.x.front();
   const double ySpan = grid.y.back() - grid.y.front();
   canvas.Axes(out, SvgCanvas::NiceStep(xSpan, 10), SvgCanvas::NiceStep(ySpan, 10), general, general,
               "sampling time from the main cursor (ps)", "decision threshold (mV)");
+  // Text last, over every line; the contour labels keep clear of the note
+  // that the eye is closed.
+  std::vector<PixelBox> placed;
+  if (!atTarget.open) {
+    const std::string closed = "eye closed at BER " + general(targetBer);
+    SvgCanvas::BoxedText(out, eyeTop, closed, 15.0, "eye_closed");
+    placed.push_back(labelBox(eyeTop, closed, 15.0));
+  }
+  for (std::size_t n = 0; n < levels.size(); ++n)
+    writeContourLabel(out, canvas, levels[n], ends[n], eyeTop, placed);
   writeColourBar(out, canvas);
   canvas.End(out);
   out.precision(savedPrecision);

@@ -2,18 +2,25 @@
 // the eye pictures drawn from the eye they show.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/analysis/StatisticalEye.h"
+#include "host/output/BathtubPlot.h"
 #include "host/output/BerContourPlot.h"
 #include "host/output/OutputFiles.h"
+#include "host/output/PulsePlot.h"
 #include "host/output/SeriesCsv.h"
 #include "host/output/StatisticalEyeCsv.h"
 #include "support/HostStatus.h"
+#include "support/ScratchFiles.h"
 
 namespace norvask::host {
 namespace {
@@ -28,6 +35,64 @@ TEST(OutputFiles, AFileThatCannotBeWrittenIsNamedInFull) {
   EXPECT_EQ(testing::failure(writeFile("/nonexistent/run_pulse.svg", "plot", [](std::ostream&) {})),
             "cannot write the plot to /nonexistent/run_pulse.svg");
   EXPECT_EQ(fullPath("/a/b/../c.csv"), "/a/c.csv");
+}
+
+// Root may write anywhere, so the failures are made by the path (a parent
+// that is a file, a folder in the file's place) and by a stream that fails
+// part way, as a full disk does.
+TEST(OutputFiles, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
+  const std::string regular = testing::writeScratch("regular", "old\n");
+  const std::string folder = testing::scratch("folder");
+  std::filesystem::create_directories(folder);
+  const auto full = [](std::ostream& out) {
+    out << "partial";
+    out.setstate(std::ios::badbit);
+  };
+  const auto fine = [](std::ostream& out) { out << "whole\n"; };
+  const struct {
+    std::string path;
+    std::function<void(std::ostream&)> write;
+    bool written;
+    std::string content;  // of `path` afterwards
+  } cases[] = {
+      {regular, full, false, "old\n"},
+      {regular + "/run.csv", fine, false, ""},
+      {folder, fine, false, ""},
+      {regular, fine, true, "whole\n"},
+  };
+  for (const auto& c : cases) {
+    const Status status = writeFile(c.path, "table", c.write);
+    EXPECT_EQ(testing::failure(status),
+              c.written ? "<ok>" : "cannot write the table to " + fullPath(c.path));
+    EXPECT_FALSE(std::filesystem::exists(c.path + ".part")) << c.path;
+    if (!std::filesystem::is_directory(c.path)) {
+      EXPECT_EQ(testing::slurp(c.path), c.content) << c.path;
+    }
+  }
+}
+
+TEST(OutputFiles, AFolderGetsTheDefaultNameInsideItCreatedWithItsParents) {
+  const std::string base = testing::scratch("out");
+  std::filesystem::remove_all(base);
+  std::filesystem::create_directories(base + "/existing");
+  const std::string regular = testing::writeScratch("regular", "x\n");
+  const struct {
+    std::string named, prefix, error;
+  } cases[] = {
+      {base + "/new/deeper/", base + "/new/deeper/ami_host", ""},
+      {base + "/existing", base + "/existing/ami_host", ""},
+      {base + "/existing/run", base + "/existing/run", ""},
+      {base + "/absent/run", base + "/absent/run", ""},
+      {regular + "/sub/", "", "cannot create the folder " + fullPath(regular + "/sub/")},
+  };
+  for (const auto& c : cases) {
+    std::string prefix;
+    EXPECT_EQ(testing::failure(outputPrefix(c.named, "ami_host", prefix)),
+              c.error.empty() ? "<ok>" : c.error);
+    EXPECT_EQ(prefix, c.prefix) << c.named;
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(base + "/new/deeper"));
+  EXPECT_FALSE(std::filesystem::exists(base + "/absent"));
 }
 
 // A triangle two bits wide: at x UI from its peak the level is 1 - |x|, and
@@ -80,6 +145,172 @@ TEST(StatisticalEyeFiles, BathtubTableAndEyePictureFollowTheEye) {
       ++found;
     EXPECT_EQ(found, 2) << label;
   }
+}
+
+// Every number in `text`, in order ("M1 2L3,4" gives 1 2 3 4).
+std::vector<double> numbersIn(const std::string& text) {
+  std::vector<double> numbers;
+  for (const char* p = text.c_str(); *p != '\0';) {
+    char* end = nullptr;
+    const double value = std::strtod(p, &end);
+    if (end != p && (std::isdigit(static_cast<unsigned char>(*p)) || *p == '-' || *p == '.')) {
+      numbers.push_back(value);
+      p = end;
+    } else {
+      ++p;
+    }
+  }
+  return numbers;
+}
+
+// The value of `attribute` in the first element that contains `marker`.
+std::string attributeOf(const std::string& svg, const std::string& marker,
+                        const std::string& attribute) {
+  const std::size_t element = svg.rfind('<', svg.find(marker));
+  const std::size_t end = svg.find('>', element);
+  const std::size_t at = svg.find(" " + attribute + "='", element);
+  if (element == std::string::npos || at == std::string::npos || at > end)
+    return "";
+  const std::size_t start = at + attribute.size() + 3;
+  return svg.substr(start, svg.find('\'', start) - start);
+}
+
+// Rises over one bit and decays over two: the eye closes a third of a bit
+// early and half a bit late of its main cursor.
+std::vector<double> leaningPulse(int s) {
+  std::vector<double> pulse(3 * s + 1);
+  for (int i = 0; i <= 3 * s; ++i)
+    pulse[i] = i <= s ? i / double(s) : 1.0 - (i - s) / (2.0 * s);
+  return pulse;
+}
+
+template <typename Plot>
+std::string drawn(const StatisticalEye& eye) {
+  Plot plot;
+  plot.eye = &eye;
+  plot.unitInterval = 5e-10;
+  plot.atTarget = eye.AtBer(1e-12);
+  std::ostringstream svg;
+  plot.Write(svg);
+  return svg.str();
+}
+
+TEST(EyePictures, TheWidthMarkerRunsBetweenTheEdgesOfTheOpening) {
+  StatisticalEyeSettings settings;
+  settings.noiseRms = 0.01;
+  const StatisticalEye eye = computed(leaningPulse(32), settings);
+  const EyeAtBer at = eye.AtBer(1e-12);
+  ASSERT_TRUE(at.open);
+  ASSERT_GT(std::fabs(at.left + at.right), 1.0 / 32);  // lopsided
+  // Plot areas: the bathtub spans one UI over x = 80..930, the eye two UI
+  // and a phase step over x = 80..810, both centred on the best phase.
+  const struct {
+    std::string svg;
+    double left, width, spanUi;
+  } cases[] = {
+      {drawn<BathtubPlot>(eye), 80.0, 850.0, 1.0},
+      {drawn<BerContourPlot>(eye), 80.0, 730.0, 2.0 + 1.0 / 32},
+  };
+  for (const auto& c : cases) {
+    const std::vector<double> d = numbersIn(attributeOf(c.svg, "class='eye-width'", "d"));
+    ASSERT_EQ(d.size(), 3u);
+    EXPECT_NEAR(d[0], c.left + (at.left + c.spanUi / 2) / c.spanUi * c.width, 1e-3);
+    EXPECT_NEAR(d[2], c.left + (at.right + c.spanUi / 2) / c.spanUi * c.width, 1e-3);
+  }
+}
+
+TEST(EyePictures, AClosedEyeSaysSoAndMarksNoOpening) {
+  StatisticalEyeSettings settings;
+  settings.noiseRms = 1.0;
+  const StatisticalEye eye = computed(trianglePulse(32), settings);
+  ASSERT_FALSE(eye.AtBer(1e-12).open);
+  for (const std::string& svg : {drawn<BathtubPlot>(eye), drawn<BerContourPlot>(eye)}) {
+    EXPECT_NE(svg.find(">eye closed at BER 1e-12<"), std::string::npos);
+    EXPECT_EQ(svg.find("eye-width"), std::string::npos);
+  }
+}
+
+TEST(EyePictures, EachContourIsLabelledOnAPointOfItsPath) {
+  StatisticalEyeSettings settings;
+  settings.noiseRms = 0.02;
+  const std::string svg = drawn<BerContourPlot>(computed(leaningPulse(32), settings));
+  std::vector<std::vector<double>> boxes;
+  for (const std::string level : {"1e-3", "1e-6", "1e-9", "1e-12", "1e-15"}) {
+    const std::vector<double> path = numbersIn(attributeOf(svg, "id='contour_" + level, "d"));
+    const std::vector<double> at = numbersIn(attributeOf(svg, "id='label_" + level, "transform"));
+    ASSERT_EQ(at.size(), 2u) << level;
+    bool onPath = false;
+    for (std::size_t n = 0; n + 1 < path.size(); n += 2)
+      onPath = onPath || std::hypot(path[n] - at[0], path[n + 1] - at[1]) < 1e-3;
+    EXPECT_TRUE(onPath) << level;
+    const std::size_t label = svg.find("id='label_" + level);
+    std::vector<double> box =
+        numbersIn(attributeOf(svg.substr(svg.find("<rect", label)), "<rect", "x"));
+    for (const char* side : {"y", "width", "height"})
+      box.push_back(numbersIn(attributeOf(svg.substr(svg.find("<rect", label)), "<rect", side))[0]);
+    box[0] += at[0];
+    box[1] += at[1];
+    for (const auto& other : boxes) {  // no label hides another
+      EXPECT_FALSE(box[0] < other[0] + other[2] && other[0] < box[0] + box[2] &&
+                   box[1] < other[1] + other[3] && other[1] < box[1] + box[3])
+          << level;
+    }
+    boxes.push_back(box);
+  }
+}
+
+TEST(PulsePicture, TheLegendSitsInAnEmptyCornerAndTheTitleInsideThePicture) {
+  std::vector<double> ramp(64);
+  for (int i = 0; i < 64; ++i)
+    ramp[i] = i / 63.0;
+  PulsePlot plot;
+  plot.title = std::string(40, 'x') + " " + std::string(40, 'y') + " " + std::string(40, 'z');
+  plot.sampleInterval = 1e-11;
+  plot.samplesPerBit = 8;
+  plot.series = {{"ramp", ramp}, {"ramp again", ramp}};
+  plot.mainCursorIndex = 60;
+  std::ostringstream out;
+  plot.Write(out);
+  const std::string svg = out.str();
+  const std::vector<double> box = {numbersIn(attributeOf(svg, "class='legend'", "x"))[0],
+                                   numbersIn(attributeOf(svg, "class='legend'", "y"))[0],
+                                   numbersIn(attributeOf(svg, "class='legend'", "width"))[0],
+                                   numbersIn(attributeOf(svg, "class='legend'", "height"))[0]};
+  // The ramp ends at the top right; the legend goes to the top left.
+  EXPECT_LT(box[0], 480.0);
+  EXPECT_LT(box[1], 270.0);
+  std::vector<double> points;
+  for (std::size_t at = svg.find("<polyline"); at != std::string::npos;
+       at = svg.find("<polyline", at + 1)) {
+    const std::vector<double> more = numbersIn(attributeOf(svg.substr(at), "<polyline", "points"));
+    points.insert(points.end(), more.begin(), more.end());
+  }
+  for (std::size_t at = svg.find("<circle"); at != std::string::npos;
+       at = svg.find("<circle", at + 1)) {
+    points.push_back(numbersIn(attributeOf(svg.substr(at), "<circle", "cx"))[0]);
+    points.push_back(numbersIn(attributeOf(svg.substr(at), "<circle", "cy"))[0]);
+  }
+  ASSERT_GT(points.size(), 100u);
+  std::size_t inside = 0;
+  for (std::size_t n = 0; n + 1 < points.size(); n += 2) {
+    inside += points[n] >= box[0] && points[n] <= box[0] + box[2] && points[n + 1] >= box[1] &&
+              points[n + 1] <= box[1] + box[3];
+  }
+  EXPECT_LE(inside, 3u);  // the legend's own key dot and lines
+  // Two title lines, none wider than the 850 px above the plot at 0.6 em a
+  // character, and nothing of the title lost.
+  std::string joined;
+  int lines = 0;
+  for (std::size_t at = svg.find("class='title'"); at != std::string::npos;
+       at = svg.find("class='title'", at + 1), ++lines) {
+    const double size = numbersIn(attributeOf(svg.substr(at - 6), "class='title'", "font-size"))[0];
+    const std::size_t text = svg.find('>', at) + 1;
+    const std::string line = svg.substr(text, svg.find('<', text) - text);
+    EXPECT_LE(line.size() * 0.6 * size, 850.0) << line;
+    joined += (joined.empty() ? "" : " ") + line;
+  }
+  EXPECT_EQ(lines, 2);
+  EXPECT_EQ(joined, plot.title);
 }
 
 }  // namespace
