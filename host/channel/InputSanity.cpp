@@ -125,6 +125,9 @@ void checkNetwork(const NetworkData& network, const std::string& path, const Lin
                   std::vector<std::string>& warnings) {
   noteNoiseData(network, path, warnings);
   checkPassivity(network, path, warnings);
+  // One point is refused by the conversion, with its own message.
+  if (network.frequencies.size() < 2)
+    return;
   checkBand(network, path, timing, warnings);
   checkOutliers(network, path, warnings);
 }

@@ -56,6 +56,24 @@ bool divideOnTheRight(Square& x, Square m) {
   return true;
 }
 
+// References far apart scale the transfers between their ports by the
+// square root of their ratio; data that ends up beyond any S-parameter is
+// refused here rather than overflowing later.
+Status checkBounded(const NetworkData& network, std::size_t f, const std::string& sourceName) {
+  const auto n = static_cast<std::size_t>(network.ports);
+  const Complex* s = network.values.data() + f * n * n;
+  for (std::size_t e = 0; e < n * n; ++e) {
+    if (!(std::abs(s[e]) < kMaxSParameterMagnitude)) {
+      return Status::Error(sourceName + ": renormalised to 50 ohm, S" + std::to_string(e / n + 1) +
+                           (n > 9 ? "," : "") + std::to_string(e % n + 1) + " at " +
+                           general(network.frequencies[f]) + " Hz reaches magnitude " +
+                           general(std::abs(s[e])) + "; expected below " +
+                           general(kMaxSParameterMagnitude) + ": are the references right?");
+    }
+  }
+  return Status::Ok();
+}
+
 }  // namespace
 
 bool needsRenormalisation(const NetworkData& network) {
@@ -101,6 +119,8 @@ Status renormaliseTo50Ohm(NetworkData& network, const std::string& sourceName) {
       for (std::size_t j = 0; j < n; ++j)
         s[i * n + j] = k[i] * x.at(i, j) / k[j];
     }
+    if (Status bounded = checkBounded(network, f, sourceName); !bounded.ok())
+      return bounded;
   }
   network.references.assign(n, kSystemReferenceOhms);
   network.referenceOhms = kSystemReferenceOhms;
