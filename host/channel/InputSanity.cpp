@@ -102,7 +102,8 @@ void checkOutliers(const NetworkData& network, const std::string& path,
   warnings.push_back("warning: " + path + ": lines " +
                      std::to_string(network.pointLines[worst - 1]) + " and " +
                      std::to_string(network.pointLines[worst]) + ": the frequency jumps from " +
-                     hertz(f[worst - 1]) + " to " + hertz(f[worst]) + ", " + plain(worstRatio) +
+                     hertz(f[worst - 1]) + " to " + hertz(f[worst]) + ", " +
+                     (std::isfinite(worstRatio) ? plain(worstRatio) : "immeasurably many") +
                      " times the steps around it (up to " + hertz(around) +
                      "); a typing error in one of them moves the whole response in time");
 }
