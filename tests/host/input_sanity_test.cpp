@@ -65,6 +65,11 @@ TEST(InputSanity, EachWarningFiresOnItsFileAndACleanFileStaysSilent) {
   const std::string clean = twoPort(grid);
   std::string ohm100 = clean;
   ohm100.replace(ohm100.find("R 50"), 4, "R 100");
+  const std::string v2 = writeTouchstone(grid, 2, [](double, int, int) { return 0.5; }, {2});
+  std::string mixed = v2;
+  mixed.replace(mixed.find("[Reference] 50 50"), 17, "[Reference] 50 100");
+  std::string v2Noise = v2;
+  v2Noise.replace(v2Noise.find("[End]"), 5, "[Noise Data]\n1 2 0.5 30 0.2\n[End]");
   struct Case {
     std::string name, text, ports, expected;
   };
@@ -90,6 +95,10 @@ TEST(InputSanity, EachWarningFiresOnItsFileAndACleanFileStaysSilent) {
        "note: @: line 23: noise parameters start here; they are ignored\n"},
       {"ohm100.s2p", ohm100, "",
        "note: @: the reference impedance 100 ohm is renormalised to 50 ohm at every port\n"},
+      {"mixed.s2p", mixed, "",
+       "note: @: the reference impedance 50, 100 ohm is renormalised to 50 ohm at every port\n"},
+      {"v2noise.s2p", v2Noise, "",
+       "note: @: line 29: noise parameters start here; they are ignored\n"},
       {"persample.txt", "0 0\n1e-11 1e-3\n2e-11 0\n", "",
        "warning: @: the DC gain (the samples times their interval) is 6.836e-15, implausible for "
        "an impulse response in 1/s (expected 0.001 to 2); if the file gives each sample's share "
