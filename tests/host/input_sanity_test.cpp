@@ -127,14 +127,16 @@ TEST(InputSanity, AggressorFilesAreCheckedAndCsvRunsPutWarningsOnStandardError) 
   const auto grid = frequencyGrid(1e8, 1e8, 20);
   const std::string channel = writeScratch("channel.s2p", twoPort(grid));
   const std::string aggressor = writeScratch("aggressor.s2p", twoPort(grid, 1e9));
+  const std::string out = testing::scratch("run");
   std::vector<const char*> argv = {"ami_host",        "--library",     NORVASK_LIBRARY_PATH,
                                    "--channel",       channel.c_str(), "--aggressor",
-                                   aggressor.c_str(), "--csv"};
-  std::ostringstream out, err;
-  ASSERT_EQ(runHostCommand(static_cast<int>(argv.size()), argv.data(), out, err), 0) << err.str();
+                                   aggressor.c_str(), "--csv",         "--out",
+                                   out.c_str()};
+  std::ostringstream table, err;
+  ASSERT_EQ(runHostCommand(static_cast<int>(argv.size()), argv.data(), table, err), 0) << err.str();
   const std::string warning = "warning: " + aggressor + ": the data is not passive: at 1 GHz";
   EXPECT_NE(err.str().find(warning), std::string::npos) << err.str();
-  EXPECT_EQ(out.str().find("warning"), std::string::npos);
+  EXPECT_EQ(table.str().find("warning"), std::string::npos);
 }
 
 // A resistor in series between port 1 (reference r1) and port 2 (r2).
