@@ -12,7 +12,7 @@ namespace {
 
 constexpr double kPassivityTolerance = 1e-3;
 constexpr std::size_t kMinPointsToNyquist = 10;
-constexpr double kOutlierStepRatio = 10.0;
+constexpr double kOutlierStepRatio = 100.0;
 constexpr double kMinImpulseGain = 1e-3;
 constexpr double kMaxImpulseGain = 2.0;
 constexpr double kWeakLaneShare = 0.5;

@@ -7,7 +7,7 @@
 //   the data creates energy (measurement noise stays far below that);
 // - band: data ending below the Nyquist frequency leaves the band the link
 //   uses unknown; fewer than 10 points up to Nyquist sample it too coarsely;
-// - frequency outliers: a step more than 10 times the steps on both sides
+// - frequency outliers: a step more than 100 times the steps on both sides
 //   (or its one neighbour at an end) is a typing error far more often than a
 //   grid, and moves the whole response in time;
 // - an impulse file's DC gain (its samples times their interval) outside

@@ -60,6 +60,9 @@ std::string withPath(std::string text, const std::string& path) {
 
 TEST(InputSanity, EachWarningFiresOnItsFileAndACleanFileStaysSilent) {
   const auto grid = frequencyGrid(1e8, 1e8, 20);  // to 2 GHz, Nyquist 1 GHz at 2 Gb/s
+  std::vector<double> logGrid;                    // ten points a decade, 1 MHz to 10 GHz
+  for (int k = 0; k <= 40; ++k)
+    logGrid.push_back(std::pow(10.0, 6.0 + k / 10.0));
   auto outlier = grid;
   outlier.back() = 1e13;
   const std::string clean = twoPort(grid);
@@ -75,6 +78,7 @@ TEST(InputSanity, EachWarningFiresOnItsFileAndACleanFileStaysSilent) {
   };
   const Case cases[] = {
       {"clean.s2p", clean, "", ""},
+      {"log.s2p", twoPort(logGrid), "", ""},
       {"clean.txt", "0 0\n1e-11 1e11\n2e-11 0\n", "", ""},
       {"lanes.s4p", writeTouchstone(grid, 4, twoLines, {}), "1,3,2,4", ""},
       {"active.s2p", twoPort(grid, 1e9), "",
