@@ -91,8 +91,10 @@ void HostReport::Channel(const ChannelInfo& info, const std::string& libraryPath
          << "\n  DC gain: " << plain(info.dcGain) << " (" << info.dcNote << ")"
          << "\n  propagation delay: " << seconds(info.delay) << " (step response at 50 %)"
          << "\n  energy before the main rise: " << percent(info.preRiseEnergy)
-         << " (causality: ringing or non-causal data ahead of the rise)\n"
-         << "Link: " << bitRate(timing_.BitRate) << ", " << timing_.SamplesPerBit
+         << " (causality: ringing or non-causal data ahead of the rise)\n";
+  for (const std::string& warning : info.warnings)
+    notes_ << warning << '\n';
+  notes_ << "Link: " << bitRate(timing_.BitRate) << ", " << timing_.SamplesPerBit
          << " samples per bit, sample interval " << seconds(timing_.sampleInterval()) << "\n\n";
 }
 

@@ -145,7 +145,7 @@ Status addAggressorFile(const std::string& file, const std::string& ports,
     return readImpulseFile(file, conversion.timing.sampleInterval(), channels.aggressors.back());
   }
   NetworkData network;
-  if (Status read = readTouchstoneFile(file, network); !read.ok())
+  if (Status read = readNetwork(file, conversion.timing, network, info.warnings); !read.ok())
     return read;
   std::vector<std::complex<double>> transfer;
   std::string name;

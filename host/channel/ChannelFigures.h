@@ -18,6 +18,9 @@ struct ChannelInfo {
   std::string dcNote;  // how the DC gain was found
   double delay = 0.0;  // s, 50 % point of the step response
   double preRiseEnergy = 0.0;
+  // What the input looks wrong in, and what was done to it: one line each,
+  // "warning: ..." or "note: ...", for the report.
+  std::vector<std::string> warnings;
 };
 
 // Fills the figures of `info` that follow from the impulse response alone;

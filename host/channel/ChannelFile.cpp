@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "host/base/EngineeringFormat.h"
 #include "host/base/NumberText.h"
 #include "host/channel/TextInput.h"
 
@@ -54,6 +55,11 @@ Status parseDataLine(const std::vector<std::string>& fields, double& time, doubl
     if (!readFinite(fields[i], i == 0 ? time : value))
       return Status::Error(expected + ", found '" + fields[i] + "'");
   }
+  // Far beyond any response, and large enough to overflow the sums later.
+  if (!(std::abs(value) <= kMaxImpulseMagnitude)) {
+    return Status::Error("expected a value in 1/s of magnitude up to " +
+                         general(kMaxImpulseMagnitude) + ", found '" + fields[1] + "'");
+  }
   return Status::Ok();
 }
 
@@ -87,6 +93,8 @@ Status parseTwoColumnText(std::istream& text, const std::string& sourceName,
       return Status::Error("longer than " + std::to_string(kMaxLineLength) + " characters")
           .Within(where(sourceName, lineNumber));
     }
+    if (lineNumber == 1)
+      dropByteOrderMark(line);
     if (isBlankOrComment(line))
       continue;
     const std::vector<std::string> fields = splitFields(line);

@@ -20,6 +20,9 @@
 
 namespace norvask::host {
 
+// Impulse values beyond this magnitude (1/s) are refused as corrupt numbers.
+inline constexpr double kMaxImpulseMagnitude = 1e30;
+
 // Samples on the file's own, possibly uneven, time axis.
 struct SampledWaveform {
   std::vector<double> time;   // seconds, strictly increasing

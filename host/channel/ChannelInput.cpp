@@ -6,6 +6,7 @@
 #include "host/base/EngineeringFormat.h"
 #include "host/channel/AggressorInput.h"
 #include "host/channel/ChannelSources.h"
+#include "host/channel/InputSanity.h"
 #include "host/channel/LossyChannel.h"
 
 namespace norvask::host {
@@ -78,10 +79,14 @@ Status loadImpulseChannel(const ChannelRequest& request, const LinkTiming& timin
     return Status::Error("--ports applies to a Touchstone --channel file (.sNp); " + path +
                          " is read as an impulse file");
   }
-  if (Status read = readImpulseFile(path, timing.sampleInterval(), channels.channel); !read.ok())
+  double fileStep = 0.0;
+  if (Status read = readImpulseFile(path, timing.sampleInterval(), channels.channel, &fileStep);
+      !read.ok()) {
     return read;
+  }
   info.description = path + " (impulse response)";
   describeImpulse(channels.channel, timing, info);
+  checkImpulseGain(path, info.dcGain, fileStep, info.warnings);
   return Status::Ok();
 }
 
@@ -104,11 +109,13 @@ void describeNetwork(const VictimNetwork& victim, const std::string& how,
 Status loadTouchstoneChannel(const ChannelRequest& request, const LinkTiming& timing,
                              VictimNetwork& victim, ChannelSet& channels, ChannelInfo& info) {
   std::string how;
-  Status status = readTouchstoneFile(victim.path, victim.network);
+  Status status = readNetwork(victim.path, timing, victim.network, info.warnings);
   if (status.ok())
     status = chooseLane(request.portMap, victim, how);
   if (!status.ok())
     return status;
+  if (!request.portMap.empty() && victim.network.ports % 4 == 0)
+    checkGivenLane(victim.network, victim.map, request.portMap, info.warnings);
   const auto transfer = victimTransfer(victim);
   ConvertedChannel converted;
   status = convertTransfer(victim.network.frequencies, transfer, timing, request.window,

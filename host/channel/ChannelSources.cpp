@@ -5,6 +5,8 @@
 
 #include "host/base/EngineeringFormat.h"
 #include "host/channel/ChannelFile.h"
+#include "host/channel/InputSanity.h"
+#include "host/channel/Renormalisation.h"
 #include "host/channel/Touchstone.h"
 
 namespace norvask::host {
@@ -16,11 +18,15 @@ bool isTouchstoneName(const std::string& path) {
   return portsFromFileName(path) > 0 || extension == ".ts";
 }
 
-Status readImpulseFile(const std::string& path, double sampleInterval,
-                       std::vector<double>& samples) {
+Status readImpulseFile(const std::string& path, double sampleInterval, std::vector<double>& samples,
+                       double* fileStep) {
   SampledWaveform waveform;
   if (Status read = readTwoColumnFile(path, waveform); !read.ok())
     return read;
+  if (fileStep != nullptr) {
+    *fileStep = (waveform.time.back() - waveform.time.front()) /
+                static_cast<double>(waveform.time.size() - 1);
+  }
   const double length = resampledLength(waveform, sampleInterval);
   if (!(length <= static_cast<double>(kMaxConvertedSamples))) {
     return Status::Error(path + ": the response spans " +
@@ -29,6 +35,21 @@ Status readImpulseFile(const std::string& path, double sampleInterval,
                          "; the limit is " + std::to_string(kMaxConvertedSamples) + " samples");
   }
   samples = resampleLinear(waveform, sampleInterval);
+  return Status::Ok();
+}
+
+Status readNetwork(const std::string& path, const LinkTiming& timing, NetworkData& network,
+                   std::vector<std::string>& warnings) {
+  if (Status read = readTouchstoneFile(path, network); !read.ok())
+    return read;
+  if (needsRenormalisation(network)) {
+    const std::string references = describeReferences(network);
+    if (Status renormalised = renormaliseTo50Ohm(network, path); !renormalised.ok())
+      return renormalised;
+    warnings.push_back("note: " + path + ": the reference impedance " + references +
+                       " is renormalised to 50 ohm at every port");
+  }
+  checkNetwork(network, path, timing, warnings);
   return Status::Ok();
 }
 

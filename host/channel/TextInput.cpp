@@ -30,6 +30,11 @@ LineRead readBoundedLine(std::istream& in, std::string& line) {
   }
 }
 
+void dropByteOrderMark(std::string& firstLine) {
+  if (firstLine.rfind("\xEF\xBB\xBF", 0) == 0)
+    firstLine.erase(0, 3);
+}
+
 Status openTextFile(const std::string& path, const std::string& what, std::ifstream& file) {
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored))

@@ -20,6 +20,10 @@ enum class LineRead { kLine, kEnd, kTooLong };
 // kTooLong after kMaxLineLength characters.
 LineRead readBoundedLine(std::istream& in, std::string& line);
 
+// Removes the UTF-8 byte-order mark some editors put in front of the first
+// line; left there, it would turn that line into one unreadable word.
+void dropByteOrderMark(std::string& firstLine);
+
 // Opens `path` for reading. Fails with "<path>: is a directory, not <what>"
 // or "<path>: cannot open the file".
 Status openTextFile(const std::string& path, const std::string& what, std::ifstream& file);

@@ -85,6 +85,8 @@ bool TouchstoneParser::ParseLines(std::istream& text) {
     ++line_;
     if (read == LineRead::kTooLong)
       return Fail("longer than " + std::to_string(kMaxLineLength) + " characters");
+    if (line_ == 1)
+      dropByteOrderMark(line);
     assignDataPart(line, content);
     if (!content.empty() && !ParseLine(content))
       return false;
@@ -115,27 +117,60 @@ bool TouchstoneParser::ParseNumbers(const std::string& content) {
   if (network_.ports < kMinTouchstonePorts || network_.ports > kMaxTouchstonePorts)
     return Fail("the name gives " + std::to_string(network_.ports) + " ports; 2 to 32 are read");
   const char* const end = content.data() + content.size();
+  if (point_.empty() && StartsNoiseData(content.data(), end)) {
+    section_ = Section::kNoise;
+    network_.noiseLine = line_;
+    return true;
+  }
   for (const char* next = content.data(); (next = skipSpace(next, end)) != end;) {
     const char* const word = next;
     double value = 0.0;
     next = readDataWord(word, end, value);
     if (next == nullptr)
       return Fail("expected a number, found '" + std::string(word, wordEnd(word, end)) + "'");
-    if (point_.empty()) {
+    if (point_.empty())
       pointLine_ = line_;
-      // In a version 1 two-port file, a frequency that does not increase
-      // starts the noise parameters.
-      if (version_ == 1 && network_.ports == 2 && !network_.frequencies.empty() &&
-          !(value * unitScale_ > network_.frequencies.back())) {
-        section_ = Section::kNoise;
-        return true;
-      }
-    }
     point_.push_back(value);
-    if (point_.size() == 1 + ValuesPerPoint() && !StorePoint())
+    if (point_.size() < 1 + ValuesPerPoint())
+      continue;
+    if (skipSpace(next, end) != end)
+      return PortCountMismatch(next, end);
+    if (!StorePoint())
       return false;
   }
   return true;
+}
+
+// In a version 1 two-port file, a line of five numbers (frequency, minimum
+// noise figure, reflection magnitude and angle, noise resistance) whose
+// frequency does not increase starts the noise parameters. Any other line
+// with such a frequency is an error, not the silent end of the data.
+bool TouchstoneParser::StartsNoiseData(const char* first, const char* end) const {
+  if (version_ != 1 || network_.ports != 2 || network_.frequencies.empty())
+    return false;
+  double frequency = 0.0;
+  const char* next = readDataWord(skipSpace(first, end), end, frequency);
+  if (next == nullptr || frequency * unitScale_ > network_.frequencies.back())
+    return false;
+  int words = 1;
+  for (; (next = skipSpace(next, end)) != end; next = wordEnd(next, end))
+    ++words;
+  return words == 5;
+}
+
+bool TouchstoneParser::PortCountMismatch(const char* rest, const char* end) {
+  std::size_t found = point_.size();
+  for (const char* next = rest; (next = skipSpace(next, end)) != end; next = wordEnd(next, end))
+    ++found;
+  const std::string lines = pointLine_ == line_ ? "on line " + std::to_string(line_)
+                                                : "on lines " + std::to_string(pointLine_) +
+                                                      " to " + std::to_string(line_);
+  const std::size_t pairs = ValuesPerPoint() / 2;
+  return Fail("expected " + std::to_string(1 + ValuesPerPoint()) +
+              " numbers for a frequency point of " + std::to_string(network_.ports) +
+              " ports (the frequency and " + std::to_string(pairs) + " value pairs), found " +
+              std::to_string(found) + " " + lines +
+              "; every point starts on a new line: does the file hold as many ports as it says?");
 }
 
 bool TouchstoneParser::StorePoint() {
@@ -154,12 +189,12 @@ bool TouchstoneParser::StorePoint() {
     return TooMuchData();
   }
   network_.frequencies.push_back(frequency);
-  StoreMatrix();
+  network_.pointLines.push_back(pointLine_);
   point_.clear();
-  return true;
+  return StoreMatrix();
 }
 
-void TouchstoneParser::StoreMatrix() {
+bool TouchstoneParser::StoreMatrix() {
   const auto n = static_cast<std::size_t>(network_.ports);
   const std::size_t base = network_.values.size();
   network_.values.resize(base + n * n);
@@ -173,11 +208,26 @@ void TouchstoneParser::StoreMatrix() {
       const bool columnMajor = n == 2 && !twoPortRowMajor_;
       const std::size_t to = columnMajor ? column : row;
       const std::size_t from = columnMajor ? row : column;
+      if (!(std::abs(value) < kMaxSParameterMagnitude))
+        return ImplausibleValue(value, to, from);
       network_.values[base + to * n + from] = value;
       if (matrix_ != Matrix::kFull)
         network_.values[base + from * n + to] = value;
     }
   }
+  return true;
+}
+
+// A magnitude this large is a corrupt number, not a measurement, and would
+// overflow the conversion into infinities far from any line number.
+bool TouchstoneParser::ImplausibleValue(std::complex<double> value, std::size_t to,
+                                        std::size_t from) {
+  line_ = pointLine_;
+  const std::string separator = network_.ports > 9 ? "," : "";
+  return Fail("S" + std::to_string(to + 1) + separator + std::to_string(from + 1) + " at " +
+              general(network_.frequencies.back()) + " Hz has magnitude " +
+              general(std::abs(value)) + "; expected an S-parameter below " +
+              general(kMaxSParameterMagnitude) + " (a passive network stays at or below 1)");
 }
 
 bool TouchstoneParser::Finish() {
@@ -185,6 +235,10 @@ bool TouchstoneParser::Finish() {
     return Fail("[Begin Information] without [End Information]");
   if (!point_.empty())
     return IncompletePoint();
+  network_.references =
+      references_.empty()
+          ? std::vector<double>(static_cast<std::size_t>(network_.ports), network_.referenceOhms)
+          : references_;
   if (network_.frequencies.empty()) {
     error_ = source_ + ": no network data";
     return false;

@@ -6,7 +6,10 @@
 // network data wrapped over any number of lines, and the version 2 keywords
 // [Version], [Number of Ports], [Two-Port Data Order], [Number of
 // Frequencies], [Reference], [Matrix Format], [Network Data], [Noise Data],
-// [End] and [Begin Information] / [End Information]. Noise data is skipped.
+// [End] and [Begin Information] / [End Information]. Noise data is skipped
+// (the data says where it started). A frequency point starts on a new line
+// and ends at the end of one, so a file of another port count than it claims
+// shows as a point that runs on into a line.
 // Every error names the file and, where there is one, the line.
 #ifndef NORVASK_HOST_CHANNEL_TOUCHSTONE_H_
 #define NORVASK_HOST_CHANNEL_TOUCHSTONE_H_
@@ -26,11 +29,16 @@ namespace norvask::host {
 // eight differential lanes with their neighbours.
 inline constexpr int kMinTouchstonePorts = 2;
 inline constexpr int kMaxTouchstonePorts = 32;
+// Entries at or above this magnitude are refused as corrupt numbers.
+inline constexpr double kMaxSParameterMagnitude = 1e6;
 
 struct NetworkData {
   int ports = 0;
-  double referenceOhms = 50.0;      // of port 1; the others are not needed
+  double referenceOhms = 50.0;      // of port 1
+  std::vector<double> references;   // ohm, of every port
   std::vector<double> frequencies;  // Hz, strictly increasing
+  std::vector<int> pointLines;      // the line each frequency point starts on
+  int noiseLine = 0;                // where ignored noise parameters start, or 0
   // S(i, j) from port j to port i (0-based), frequency after frequency.
   std::vector<std::complex<double>> values;
 

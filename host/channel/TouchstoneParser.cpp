@@ -78,8 +78,10 @@ bool TouchstoneParser::ParseKeyword(const std::string& content) {
     return Fail("mixed-mode data is not read; export single-ended S-parameters");
   if (keyword == "NETWORK DATA")
     return StartNetworkData();
-  if (keyword == "NOISE DATA")
+  if (keyword == "NOISE DATA") {
+    network_.noiseLine = line_;
     return EndNetworkData(Section::kNoise);
+  }
   if (keyword == "BEGIN INFORMATION")
     return (section_ = Section::kInformation, true);
   if (keyword == "END")
@@ -123,6 +125,7 @@ bool TouchstoneParser::ParseFrequencyCount(const std::string& argument) {
     return TooMuchData();
   declaredFrequencies_ = count;
   network_.frequencies.reserve(static_cast<std::size_t>(count));
+  network_.pointLines.reserve(static_cast<std::size_t>(count));
   network_.values.reserve(static_cast<std::size_t>(count) * PortsSquared());
   return true;
 }
@@ -132,6 +135,7 @@ bool TouchstoneParser::StartReferences(const std::string& argument) {
     return Fail("[Reference] before [Number of Ports]");
   section_ = Section::kReference;
   referencesRead_ = 0;
+  references_.clear();
   return argument.empty() || ParseReferences(argument);
 }
 
@@ -144,6 +148,7 @@ bool TouchstoneParser::ParseReferences(const std::string& content) {
       return Fail("[Reference] lists more values than ports");
     if (referencesRead_++ == 0)
       network_.referenceOhms = ohms;
+    references_.push_back(ohms);
   }
   if (referencesRead_ == network_.ports)
     section_ = Section::kHeader;

@@ -6,6 +6,7 @@
 #ifndef NORVASK_HOST_CHANNEL_TOUCHSTONEPARSER_H_
 #define NORVASK_HOST_CHANNEL_TOUCHSTONEPARSER_H_
 
+#include <complex>
 #include <cstddef>
 #include <istream>
 #include <string>
@@ -63,8 +64,11 @@ class TouchstoneParser {
 
   // The network data (Touchstone.cpp).
   bool ParseNumbers(const std::string& content);
+  bool StartsNoiseData(const char* first, const char* end) const;
+  bool PortCountMismatch(const char* rest, const char* end);
   bool StorePoint();
-  void StoreMatrix();
+  bool StoreMatrix();
+  bool ImplausibleValue(std::complex<double> value, std::size_t to, std::size_t from);
   bool Finish();
   bool IncompletePoint();
   bool TooMuchData();
@@ -91,6 +95,7 @@ class TouchstoneParser {
   bool twoPortOrderGiven_ = false;
   long long declaredFrequencies_ = -1;
   int referencesRead_ = 0;
+  std::vector<double> references_;  // as [Reference] lists them
   std::vector<double> point_;
 };
 

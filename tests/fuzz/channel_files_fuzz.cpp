@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the host's two channel readers: the Touchstone
 // reader (with the port count a file name would give taken from the first
-// byte), then lane detection, mixed-mode transfer and the conversion to an
-// impulse response; and the two-column impulse reader with its resampling.
-// The sample intervals are chosen so every conversion stays small: the
-// point is the readers' handling of any text, not the size limits.
+// byte), then the renormalisation to 50 ohm, the input checks, lane
+// detection, mixed-mode transfer and the conversion to an impulse response; and the two-column
+// impulse reader with its resampling. The sample intervals are chosen so every conversion stays
+// small: the point is the readers' handling of any text, not the size limits.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +13,9 @@
 
 #include "host/channel/ChannelFigures.h"
 #include "host/channel/ChannelFile.h"
+#include "host/channel/InputSanity.h"
 #include "host/channel/PortMap.h"
+#include "host/channel/Renormalisation.h"
 #include "host/channel/SParameterChannel.h"
 #include "host/channel/Touchstone.h"
 
@@ -49,8 +51,15 @@ void convert(const NetworkData& network) {
 void readTouchstone(const std::string& text, int portsFromName) {
   std::istringstream in(text);
   NetworkData network;
-  if (parseTouchstone(in, "fuzz.sNp", portsFromName, network).ok())
-    convert(network);
+  if (!parseTouchstone(in, "fuzz.sNp", portsFromName, network).ok())
+    return;
+  if (needsRenormalisation(network) && !renormaliseTo50Ohm(network, "fuzz.sNp").ok())
+    return;
+  std::vector<std::string> warnings;
+  checkNetwork(network, "fuzz.sNp", LinkTiming{}, warnings);
+  if (network.ports % 4 == 0)
+    checkGivenLane(network, PortMap{}, "1,2,3,4", warnings);
+  convert(network);
 }
 
 void readImpulse(const std::string& text) {
