@@ -60,9 +60,14 @@ std::string joined(const AmiParameter& parameter) {
   return text;
 }
 
-std::string writtenNumber(AmiType type, double value) {
-  if (type == AmiType::kInteger)
-    return std::to_string(static_cast<long long>(value));
+std::string writtenInteger(const std::string& text) {
+  long long value = 0;
+  readInteger(text, std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max(),
+              value);
+  return std::to_string(value);
+}
+
+std::string writtenNumber(double value) {
   char text[32];
   const auto written = std::to_chars(text, text + sizeof text, value);
   return std::string(text, written.ptr);
@@ -181,8 +186,10 @@ Status checkSetting(const AmiParameter& parameter, const std::string& text, std:
 std::string writtenValue(const AmiParameter& parameter, const std::string& text) {
   if (parameter.type == AmiType::kString)
     return "\"" + text + "\"";
+  if (parameter.type == AmiType::kInteger)
+    return writtenInteger(text);
   if (isNumeric(parameter.type))
-    return writtenNumber(parameter.type, number(text));
+    return writtenNumber(number(text));
   return text;
 }
 

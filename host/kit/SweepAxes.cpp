@@ -14,6 +14,9 @@ namespace {
 // Grid points within this share of a step of the end still count.
 constexpr double kGridTolerance = 1e-9;
 
+// Below this every whole number is exact in a double.
+constexpr double kWholeLimit = 9007199254740992.0;
+
 Status tooMany(double points) {
   char text[32];
   std::snprintf(text, sizeof text, "%.0f", points);
@@ -27,8 +30,11 @@ Status gridValues(double start, double step, double count, std::vector<std::stri
   if (count > static_cast<double>(kMaxSweepPoints))
     return tooMany(count);
   for (long k = 0; k < static_cast<long>(count); ++k) {
+    const double value = start + static_cast<double>(k) * step;
+    // Whole numbers in full, so that an integer parameter reads them back.
+    const bool whole = std::floor(value) == value && std::fabs(value) < kWholeLimit;
     char text[40];
-    std::snprintf(text, sizeof text, "%.12g", start + static_cast<double>(k) * step);
+    std::snprintf(text, sizeof text, whole ? "%.0f" : "%.12g", value);
     values.push_back(text);
   }
   return Status::Ok();

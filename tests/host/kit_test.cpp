@@ -14,6 +14,7 @@
 #include "host/kit/IbsFile.h"
 #include "host/kit/ModelKit.h"
 #include "host/kit/ParameterString.h"
+#include "host/kit/SweepAxes.h"
 #include "support/HostStatus.h"
 
 namespace norvask::host {
@@ -73,8 +74,7 @@ TEST(AmiTree, EveryTypeAndFormatGivesItsParameterString) {
        "(Rx (gain 1.5)(taps 5)(delay 0.5)(w 0)(on True)(mode \"slow lane\")(corner 1.1)(fixed 42)"
        "(old 1)(Eq (Stage1 (pole 3.5e+09))(Stage2 (zero 1e+08))))"},
       {{"gain=0.80", "gain=1e0"}, "(Rx (gain 1)" + all.substr(all.find("(taps"))},
-      {{"w=1", "fixed=42"},
-       "(Rx (gain 1.5)(taps 5)(delay 0.5)(w 1)" + all.substr(all.find("(on"))},
+      {{"w=1", "fixed=42"}, "(Rx (gain 1.5)(taps 5)(delay 0.5)(w 1)" + all.substr(all.find("(on"))},
   };
   for (const auto& c : cases)
     EXPECT_EQ(stringOf(kEveryFormat, c.sets), c.expected) << ::testing::PrintToString(c.sets);
@@ -217,6 +217,58 @@ TEST(AmiSettings, RefusesWrongTypeOutsideRangeAndOffListWithTheAllowedValues) {
     EXPECT_EQ(failure(applySetting(tree, c.set, settings)), c.error) << c.set;
     EXPECT_TRUE(settings.empty()) << c.set;
   }
+}
+
+TEST(SweepAxes, EveryValueOfAFiniteFormatOrTheValuesGiven) {
+  const struct {
+    std::string spec;
+    std::string expected;
+  } cases[] = {
+      {"taps", "3 5 7"},
+      {"delay", "0 0.25 0.5 0.75 1 1.25 1.5 1.75 2"},
+      {"w", "-1 -0.5 0 0.5 1"},
+      {"on", "False True"},
+      {"mode", "\"fast\" \"slow lane\""},
+      {"corner", "1 0.9 1.1"},
+      {"fixed", "42"},
+      {"gain=-2:2:0.7", "-2 -1.3 -0.6 0.1 0.8 1.5"},
+      {"gain=0.1,1e0", "0.1 1"},
+      {"old=0:1:0.1", "0 0.1 0.2 0.3 0.4 0.5 0.6 0.7 0.8 0.9 1"},
+      {"zero",
+       "zero (Float, allowed: 1e+08 to 1e+10) needs its values: zero=START:STOP:STEP or "
+       "zero=a,b,c"},
+      {"pole",
+       "pole (Float, allowed: any Float) needs its values: pole=START:STOP:STEP or "
+       "pole=a,b,c"},
+      {"gain=0:1", "expected START:STOP:STEP with START <= STOP and STEP > 0, got '0:1'"},
+      {"gain=0:1:0", "expected START:STOP:STEP with START <= STOP and STEP > 0, got '0:1:0'"},
+      {"taps=3,4", "taps 4 is not in the list; allowed: 3, 5, 7"},
+      {"seen",
+       "seen is not settable (Usage Out); settable: gain, taps, delay, w, on, mode, "
+       "corner, fixed, old, pole, zero"},
+  };
+  AmiTree tree;
+  ASSERT_TRUE(succeeded(readAmiTree(kEveryFormat, "t.ami", tree)));
+  for (const auto& c : cases) {
+    SweepAxis axis;
+    const Status read = readSweepAxis(tree, c.spec, axis);
+    std::string values;
+    for (const std::string& value : axis.values)
+      values += (values.empty() ? "" : " ") + value;
+    EXPECT_EQ(read.ok() ? values : read.message(), c.expected) << c.spec;
+  }
+  AmiTree wide;
+  ASSERT_TRUE(succeeded(
+      readAmiTree("(W (n (Usage In) (Type Integer) (Range 9007199254740000 9007199254740000 "
+                  "9007199254740003)) (big (Usage In) (Type Integer) (Range 0 0 4096)))",
+                  "w.ami", wide)));
+  SweepAxis axis;
+  ASSERT_TRUE(succeeded(readSweepAxis(wide, "n", axis)));
+  EXPECT_EQ(axis.values.back(), "9007199254740003");
+  EXPECT_EQ(failure(readSweepAxis(wide, "big", axis)), "4097 points; the limit is 4096");
+  std::vector<SweepAxis> axes;
+  EXPECT_EQ(failure(readSweepAxes(wide, {"n", "big=0:4095:1", "n"}, axes)),
+            "--sweep n: n is swept twice");
 }
 
 const char* const kIbs = R"([IBIS Ver] 7.1
