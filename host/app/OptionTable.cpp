@@ -145,10 +145,10 @@ std::vector<OptionSpec> optionTable() {
        [](Options& o, Value v) { return (o.parameters = v, Status::Ok()); }, nullptr},
       {"--sweep-txi", nullptr, nullptr, kModel, "the same as --sweep txi",
        [](Options& o, Value) { return (o.sweeps.push_back("txi"), flag(o.sweep)); }, nullptr},
-      {"--sweep", nullptr, "NAME[=VALUES]", kModel,
+      {"--sweep", nullptr, "NAME[=VALS]", kModel,
        "run the model at every value of a parameter and print\none row each (eye height, opening "
        "ratio), marking\nthe best: every value of an integer range, a list,\nan increment or "
-       "steps; VALUES is START:STOP:STEP or\na,b,c; repeat for the product of several, at most\n" +
+       "steps; VALS is START:STOP:STEP or\na,b,c; repeat for the product of several, at most\n" +
            std::to_string(kMaxSweepPoints) + " points; without --ibs only txi, " + txiRangeText(),
        [](Options& o, Value v) { return (o.sweeps.push_back(v), flag(o.sweep)); }, nullptr},
       {"--rank", nullptr, "height|ratio", kModel,
