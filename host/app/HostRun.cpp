@@ -212,8 +212,11 @@ Status loadModels(const HostOptions& options, LinkModels& models) {
   models.hasReceiver = !options.rxIbsFile.empty();
   if (status.ok() && models.hasReceiver)
     status = setUpReceiver(options, models.rx);
-  if (status.ok() && !options.listParameters)
-    status = models.txLibrary.Load(models.tx.libraryPath);
+  const bool kitLibrary = models.tx.fromKit && options.libraryPath.empty();
+  if (status.ok() && !options.listParameters) {
+    const Status loaded = models.txLibrary.Load(models.tx.libraryPath);
+    status = kitLibrary ? loaded.Within("--ibs") : loaded;
+  }
   if (status.ok() && !options.listParameters && models.hasReceiver)
     status = models.rxLibrary.Load(models.rx.libraryPath).Within("--rx-ibs");
   return status;

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "host/analysis/PulseResponse.h"
-#include "host/app/NorvaskModel.h"
 #include "host/base/EngineeringFormat.h"
 #include "host/output/BathtubPlot.h"
 #include "host/output/BerContourPlot.h"

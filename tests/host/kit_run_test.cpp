@@ -181,6 +181,10 @@ TEST(KitRun, RefusesSettingsAndSweepsWithTheAllowedValues) {
       {{"--sweep", "OutputGain=1"},
        "--sweep OutputGain=1: Norvask has no parameter OutputGain; settable: txi\n"},
       {{"--ibs", "/nonexistent/k.ibs"}, "--ibs: /nonexistent/k.ibs: cannot open the file\n"},
+      {{"--ibs", std::string(NORVASK_SOURCE_DIR) + "/models/norvask.ibs"},
+       "--ibs: cannot load the IBIS-AMI library " NORVASK_SOURCE_DIR
+       "/models/libnorvask.so: " NORVASK_SOURCE_DIR
+       "/models/libnorvask.so: cannot open shared object file: No such file or directory\n"},
   };
   for (const auto& c : withoutKit)
     EXPECT_EQ(run(c.arguments).err, "ami_host: error: " + c.error);
