@@ -65,8 +65,10 @@ class IbsReader {
   }
 
  private:
+  // An empty file fails on its first line.
   Status Expected(const std::string& what) const {
-    return Status::Error(fileName_ + ": line " + std::to_string(line_) + ": expected " + what);
+    return Status::Error(fileName_ + ": line " + std::to_string(std::max(line_, 1L)) +
+                         ": expected " + what);
   }
 
   std::string StripComment(const std::string& line) const {
@@ -80,7 +82,7 @@ class IbsReader {
       const auto close = line.find(']');
       if (close == std::string::npos)
         return Expected("']' closing the keyword");
-      return ReadKeyword(keywordKey(line.substr(1, close - 1)), trimmed(line.substr(close + 1)));
+      return ReadKeyword(line.substr(0, close + 1), trimmed(line.substr(close + 1)));
     }
     switch (section_) {
       case Section::kPin:
@@ -95,9 +97,11 @@ class IbsReader {
     }
   }
 
-  Status ReadKeyword(const std::string& key, const std::string& argument) {
+  // `keyword` with its brackets, as the file writes it.
+  Status ReadKeyword(const std::string& keyword, const std::string& argument) {
+    const std::string key = keywordKey(keyword.substr(1, keyword.size() - 2));
     if (section_ == Section::kAlgorithmic && key != "end algorithmic model")
-      return Expected("[End Algorithmic Model] before [" + key + "]");
+      return Expected("[End Algorithmic Model] before " + keyword);
     if (file_.version.empty() && key != "ibis ver")
       return Expected("[IBIS Ver] as the first keyword");
     section_ = Section::kOther;
@@ -177,7 +181,7 @@ class IbsReader {
   Status ReadExecutable(const std::vector<std::string>& words) {
     // Other lines of the section (a repeater's Executable_Rx, newer
     // subparameters) are for other flows.
-    if (words[0] != "Executable")
+    if (lowered(words[0]) != "executable")
       return Status::Ok();
     if (words.size() < 4)
       return Expected("Executable platform_compiler_bits library_file parameter_file");

@@ -293,7 +293,7 @@ Executable_Rx Linux_gcc_64 other.so other.ami
 Executable Windows_VisualStudio_64 fast.dll fast.ami
 executable_note this line is for another flow
 Executable Linux_gcc_32 fast32.so fast.ami
-Executable linux_clang_64 fast.so fast.ami # comment
+EXECUTABLE linux_clang_64 fast.so fast.ami # comment
 [End_Algorithmic_Model]
 [Model] tx_slow
 [Algorithmic Model]
@@ -359,7 +359,7 @@ TEST(IbsFile, RefusesWhatItNeedsNamingLineAndExpectation) {
     std::string text;
     std::string error;
   } cases[] = {
-      {"", "k.ibs: line 0: expected [IBIS Ver] in the file"},
+      {"", "k.ibs: line 1: expected [IBIS Ver] in the file"},
       {"| only a comment\n[Component] C\n",
        "k.ibs: line 2: expected [IBIS Ver] as the first keyword"},
       {"[IBIS Ver] seven\n", "k.ibs: line 1: expected a version number after [IBIS Ver]"},
@@ -376,7 +376,7 @@ TEST(IbsFile, RefusesWhatItNeedsNamingLineAndExpectation) {
       {head + "[Model] m\n[Algorithmic Model]\nExecutable Linux_gcc_64 m.so\n",
        "k.ibs: line 4: expected Executable platform_compiler_bits library_file parameter_file"},
       {head + "[Model] m\n[Algorithmic Model]\n[Model] n\n",
-       "k.ibs: line 4: expected [End Algorithmic Model] before [model]"},
+       "k.ibs: line 4: expected [End Algorithmic Model] before [Model]"},
       {head + "[Model] m\n\n[Algorithmic Model]\nExecutable Linux_gcc_64 m.so m.ami\n",
        "k.ibs: line 5: expected [End Algorithmic Model] closing the one of line 4 before the end "
        "of the file"},
