@@ -108,9 +108,9 @@ class TreeReader {
       entry.name = item.text;
       entry.line = item.line;
       const bool underReserved = reserved || item.text == "Reserved_Parameters";
-      Status read = IsParameter(item)
-                        ? ReadParameter(item, underReserved, entry.parameter)
-                        : (entry.branch = true, ReadChildren(item, underReserved, entry));
+      entry.branch = !IsParameter(item);
+      Status read = entry.branch ? ReadChildren(item, underReserved, entry)
+                                 : ReadParameter(item, underReserved, entry.parameter);
       if (!read.ok())
         return read;
       entry.description = entry.branch ? entry.description : entry.parameter.description;
