@@ -179,6 +179,28 @@ TEST(AmiTree, RefusesMalformedTreesNamingLineAndExpectation) {
   }
 }
 
+TEST(AmiTree, InitReturnsImpulseCountsOnlyAsAReservedTrue) {
+  const std::string reserved =
+      "(R (Reserved_Parameters (Init_Returns_Impulse (Usage Info) "
+      "(Type Boolean) (Value ";
+  const struct {
+    std::string text;
+    bool returns;
+  } cases[] = {
+      {reserved + "True))))", true},
+      {reserved + "False))))", false},
+      {"(R (Reserved_Parameters (GetWave_Exists (Usage Info) (Type Boolean) (Value True))))",
+       false},
+      {"(R (Model_Specific (Init_Returns_Impulse (Usage In) (Type Boolean) (Default True))))",
+       false},
+  };
+  for (const auto& c : cases) {
+    AmiTree tree;
+    ASSERT_TRUE(succeeded(readAmiTree(c.text, "r.ami", tree))) << c.text;
+    EXPECT_EQ(returnsImpulse(tree), c.returns) << c.text;
+  }
+}
+
 TEST(AmiSettings, RefusesWrongTypeOutsideRangeAndOffListWithTheAllowedValues) {
   const struct {
     std::string set;
