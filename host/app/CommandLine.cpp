@@ -26,6 +26,9 @@ Status checkCombination(const HostOptions& options) {
         "--params replaces --txi and --gain and cannot be combined with them or with "
         "--sweep-txi");
   }
+  if (!options.ibsFile.empty() && gainOrTxi)
+    return Status::Error(
+        "--txi and --gain set the built-in model; with --ibs use --set NAME=VALUE");
   return Status::Ok();
 }
 

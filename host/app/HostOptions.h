@@ -11,7 +11,7 @@
 
 #include "host/analysis/RunAnalysis.h"
 #include "host/app/NorvaskModel.h"
-#include "host/app/TxiSweep.h"
+#include "host/app/ParameterSweep.h"
 #include "host/channel/SParameterChannel.h"
 
 namespace norvask::host {
@@ -33,7 +33,8 @@ struct HostOptions {
   double outputGain = 1.0;
   std::string parameters;  // raw parameter string; replaces txi and gain when set
   double tailTime = kDefaultTailTime;
-  bool sweep = false;
+  bool sweep = false;               // --sweep or --sweep-txi given
+  std::vector<std::string> sweeps;  // --sweep NAME[=VALUES], in order
   EyeRank rank = EyeRank::kHeight;
   bool rankByBer = false;  // --rank-ber: the sweep ranks by the eye height at --ber
   bool csv = false;
@@ -41,6 +42,16 @@ struct HostOptions {
   bool help = false;
   StatisticalRequest statistical;  // --ber, --noise, --rj, --dj, --xtalk-phase
   bool statEyeFiles = false;       // --stat-eye: write the eye and bathtub figures
+
+  // A model kit read as a simulator reads it, and the receiver after it.
+  std::string ibsFile;
+  std::string component;              // empty: the .ibs file's first
+  std::string modelName;              // empty: the component's first with an [Algorithmic Model]
+  std::vector<std::string> settings;  // --set NAME=VALUE
+  bool listParameters = false;
+  std::string rxIbsFile;
+  std::string rxModelName;
+  std::vector<std::string> rxSettings;  // --rx-set NAME=VALUE
 
   std::set<std::string> given;  // the options on the command line, by name
   std::string programPath;      // argv[0], for the default library

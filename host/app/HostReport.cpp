@@ -37,6 +37,13 @@ std::string padded(std::string text, std::size_t width) {
   return text;
 }
 
+std::string joined(const std::vector<std::string>& parts, const char* separator) {
+  std::string text;
+  for (const std::string& part : parts)
+    text += (text.empty() ? "" : separator) + part;
+  return text;
+}
+
 double tapSum(const RunSummary& s) {
   double sum = 0.0;
   for (double tap : s.taps)
@@ -98,7 +105,19 @@ void HostReport::Channel(const ChannelInfo& info, const std::string& libraryPath
          << " samples per bit, sample interval " << seconds(timing_.sampleInterval()) << "\n\n";
 }
 
-void HostReport::Sweep(const TxiSweep& sweep, std::size_t aggressors) const {
+void HostReport::Models(const ModelSetup& tx, const ModelSetup* rx) const {
+  const auto line = [this](const char* role, const ModelSetup& setup) {
+    notes_ << role << ": model " << setup.kit.model << " of component " << setup.kit.component
+           << " (" << setup.kit.platform << "), parameters from " << fullPath(setup.kit.amiPath)
+           << ", library " << fullPath(setup.libraryPath) << '\n';
+  };
+  if (tx.fromKit)
+    line("Transmitter", tx);
+  if (rx != nullptr)
+    line("Receiver", *rx);
+}
+
+void HostReport::Sweep(const ParameterSweep& sweep, std::size_t aggressors) const {
   if (aggressors > 0)
     notes_ << "Eye figures with " << aggressors << " aggressor(s), each at its worst:\n";
   if (options_.csv)
@@ -114,30 +133,39 @@ std::string HostReport::SweepCriterion() const {
   return rankCriterion(options_.rank);
 }
 
-void HostReport::SweepCsv(const TxiSweep& sweep) const {
-  out_ << "txi,eye_height_V,eye_opening_ratio,eye_height_at_ber_V,eye_width_at_ber_UI,best\n";
-  for (const auto& row : sweep.rows) {
-    out_ << row.txi << ',' << csvNumber(row.eye.height(), row.eye.defined()) << ','
+void HostReport::SweepCsv(const ParameterSweep& sweep) const {
+  out_ << joined(sweep.names, ",")
+       << ",eye_height_V,eye_opening_ratio,eye_height_at_ber_V,eye_width_at_ber_UI,best\n";
+  for (std::size_t r = 0; r < sweep.rows.size(); ++r) {
+    const SweepRow& row = sweep.rows[r];
+    out_ << joined(row.values, ",") << ',' << csvNumber(row.eye.height(), row.eye.defined()) << ','
          << csvNumber(row.eye.openingRatio(), row.eye.defined()) << ',' << row.atBer.height << ','
-         << row.atBer.width << ',' << (row.txi == sweep.bestTxi ? 1 : 0) << '\n';
+         << row.atBer.width << ',' << (static_cast<long>(r) == sweep.best ? 1 : 0) << '\n';
   }
   out_ << '\n';
 }
 
-void HostReport::SweepText(const TxiSweep& sweep) const {
+void HostReport::SweepText(const ParameterSweep& sweep) const {
   const std::string at = " at BER " + plain(options_.statistical.targetBer);
   const std::size_t berColumn = at.size() + 12;
-  out_ << "txi  " << padded("eye height", 24) << "  " << padded("eye opening ratio", 22) << "  "
-       << padded("eye height" + at, berColumn) << "  eye width" << at << '\n';
-  for (const auto& row : sweep.rows) {
+  const std::string label = joined(sweep.names, ", ");
+  std::size_t labelWidth = label.size();
+  for (const SweepRow& row : sweep.rows)
+    labelWidth = std::max(labelWidth, joined(row.values, ", ").size());
+  out_ << padded(label, labelWidth) << "  " << padded("eye height", 24) << "  "
+       << padded("eye opening ratio", 22) << "  " << padded("eye height" + at, berColumn)
+       << "  eye width" << at << '\n';
+  for (std::size_t r = 0; r < sweep.rows.size(); ++r) {
+    const SweepRow& row = sweep.rows[r];
     const std::string width = atBerText(row.atBer, plain(row.atBer.width) + " UI");
     // The last column is padded only when the mark follows it.
-    const std::string last = row.txi == sweep.bestTxi ? padded(width, at.size() + 9) +
-                                                            "  <- best (" + SweepCriterion() + ")"
-                                                      : width;
-    out_.width(3);
-    out_ << row.txi << "  " << padded(eyeHeightText(row.eye), 24) << "  "
-         << padded(ratioText(row.eye), 22) << "  "
+    const std::string last =
+        static_cast<long>(r) == sweep.best
+            ? padded(width, at.size() + 9) + "  <- best (" + SweepCriterion() + ")"
+            : width;
+    const std::string values = joined(row.values, ", ");
+    out_ << std::string(labelWidth - values.size(), ' ') << values << "  "
+         << padded(eyeHeightText(row.eye), 24) << "  " << padded(ratioText(row.eye), 22) << "  "
          << padded(atBerText(row.atBer, volts(row.atBer.height)), berColumn) << "  " << last
          << '\n';
   }
@@ -149,6 +177,13 @@ void HostReport::ModelCall(const std::string& parameters, const ModelRun& run) c
          << ", AMI_Close returned " << run.call.closeResult
          << "\nModel message:" << (run.call.message.empty() ? " (none)\n" : "\n" + run.call.message)
          << '\n';
+}
+
+void HostReport::ReceiverCall(const std::string& parameters, const AmiCallResult& call) const {
+  notes_ << "Receiver parameters: " << parameters << "\nReceiver AMI_Init returned "
+         << call.initResult << ", AMI_Close returned " << call.closeResult
+         << "\nReceiver message:" << (call.message.empty() ? " (none)\n" : "\n" + call.message)
+         << "\nThe figures below are taken at the receiver's output.\n\n";
 }
 
 void HostReport::Summary(const RunSummary& summary) const {

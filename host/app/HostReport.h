@@ -13,7 +13,8 @@
 
 #include "host/analysis/RunAnalysis.h"
 #include "host/app/HostOptions.h"
-#include "host/app/TxiSweep.h"
+#include "host/app/ModelSetup.h"
+#include "host/app/ParameterSweep.h"
 #include "host/channel/ChannelFigures.h"
 #include "host/model/ModelRun.h"
 
@@ -37,14 +38,17 @@ class HostReport {
   std::ostream& notes() const { return notes_; }
 
   void Channel(const ChannelInfo& info, const std::string& libraryPath) const;
-  void Sweep(const TxiSweep& sweep, std::size_t aggressors) const;
+  // The models of a run from kits, named; nothing for a library alone.
+  void Models(const ModelSetup& tx, const ModelSetup* rx) const;
+  void Sweep(const ParameterSweep& sweep, std::size_t aggressors) const;
   void ModelCall(const std::string& parameters, const ModelRun& run) const;
+  void ReceiverCall(const std::string& parameters, const AmiCallResult& call) const;
   void Summary(const RunSummary& summary) const;
   void Statistical(const RunFigures& figures) const;
 
  private:
-  void SweepCsv(const TxiSweep& sweep) const;
-  void SweepText(const TxiSweep& sweep) const;
+  void SweepCsv(const ParameterSweep& sweep) const;
+  void SweepText(const ParameterSweep& sweep) const;
   std::string SweepCriterion() const;
 
   const HostOptions& options_;

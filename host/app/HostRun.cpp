@@ -4,10 +4,12 @@
 #include <exception>
 
 #include "host/app/HostReport.h"
+#include "host/app/ModelSetup.h"
 #include "host/app/OptionTable.h"
 #include "host/app/RunFiles.h"
 #include "host/base/EngineeringFormat.h"
 #include "host/channel/ChannelInput.h"
+#include "host/kit/SweepAxes.h"
 
 namespace norvask::host {
 
@@ -52,7 +54,9 @@ Status loadChannels(const HostOptions& options, const LinkTiming& timing, Channe
   Status status = loadChannelInput(channelRequest(options), timing, channels, info);
   if (status.ok())
     status = checkTail(options, timing, tail);
-  return status.ok() ? checkMatrixSize(channels, tail) : status;
+  // A receiver pads the transmitter's output by the tail once more.
+  const double tails = options.rxIbsFile.empty() ? 1.0 : 2.0;
+  return status.ok() ? checkMatrixSize(channels, tails * tail) : status;
 }
 
 Status checkModelOutput(const ModelRun& run, const std::string& parameters, double dt) {
@@ -69,18 +73,70 @@ Status checkModelOutput(const ModelRun& run, const std::string& parameters, doub
   return Status::Ok();
 }
 
-// The sweep when asked, printed; `txi` becomes its best setting.
-Status sweepIfAsked(const HostOptions& options, const LinkTiming& timing, const AmiLibrary& library,
-                    const ChannelSet& channels, const HostReport& report, std::int32_t& txi) {
+// The models of the link: the transmitter, and the receiver after it when
+// --rx-ibs gives one.
+struct LinkModels {
+  ModelSetup tx;
+  AmiLibrary txLibrary;
+  bool hasReceiver = false;
+  ModelSetup rx;
+  AmiLibrary rxLibrary;
+};
+
+// The receiver's AMI_Init on the transmitter's returned matrix, every column
+// in place; `run` becomes the receiver's output.
+Status runReceiver(const LinkModels& models, const LinkTiming& timing, double tailTime,
+                   const std::string& name, ModelRun& run, AmiCallResult& receiverCall) {
+  ChannelSet transmitted;
+  transmitted.channel = run.columns[0];
+  transmitted.aggressors.assign(run.columns.begin() + 1, run.columns.end());
+  ModelRun received =
+      runThroughModel(models.rxLibrary, transmitted, timing, tailTime, models.rx.Parameters({}));
+  receiverCall = received.call;
+  if (received.call.initResult != 1) {
+    return Status::Error("the receiver's AMI_Init failed" + (name.empty() ? "" : " for " + name) +
+                         " with the parameters " + models.rx.Parameters({}) +
+                         "; the model's message:\n" + received.call.message);
+  }
+  run.rows = received.rows;
+  run.columns = std::move(received.columns);
+  return Status::Ok();
+}
+
+// The link at one point of the parameters: the transmitter, then the
+// receiver if there is one.
+Status runLink(const LinkModels& models, const LinkTiming& timing, const ChannelSet& channels,
+               double tailTime, const std::string& name, const AmiSettings& point, ModelRun& run) {
+  run = runThroughModel(models.txLibrary, channels, timing, tailTime, models.tx.Parameters(point));
+  if (run.call.initResult != 1) {
+    return Status::Error("AMI_Init failed for " + name + "; the model's message:\n" +
+                         run.call.message);
+  }
+  AmiCallResult receiverCall;
+  return models.hasReceiver ? runReceiver(models, timing, tailTime, name, run, receiverCall)
+                            : Status::Ok();
+}
+
+// The sweep when asked, printed; `point` becomes its best setting.
+Status sweepIfAsked(const HostOptions& options, const LinkTiming& timing, const LinkModels& models,
+                    const ChannelSet& channels, const HostReport& report, AmiSettings& point) {
   if (!options.sweep)
     return Status::Ok();
-  TxiSweep sweep;
-  const SweepRequest request{options.tailTime, options.outputGain, options.rank, options.rankByBer,
+  std::vector<SweepAxis> axes;
+  const AmiTree tree = models.tx.fromKit ? models.tx.kit.tree : norvaskBuiltInTree();
+  if (Status read = readSweepAxes(tree, options.sweeps, axes); !read.ok())
+    return read;
+  ParameterSweep sweep;
+  const SweepRequest request{options.tailTime, options.rank, options.rankByBer,
                              options.statistical};
-  if (Status swept = sweepTxi(library, channels, timing, request, sweep); !swept.ok())
+  const auto runPoint = [&](const std::string& name, const AmiSettings& at, ModelRun& run) {
+    return runLink(models, timing, channels, options.tailTime, name, at, run);
+  };
+  if (Status swept = sweepParameters(timing, request, axes, runPoint, sweep); !swept.ok())
     return swept;
   report.Sweep(sweep, channels.aggressors.size());
-  txi = sweep.bestTxi >= 0 ? sweep.bestTxi : txi;
+  if (sweep.best >= 0)
+    point = sweep.rows[static_cast<std::size_t>(sweep.best)].point;
   return Status::Ok();
 }
 
@@ -108,25 +164,61 @@ Status reportFigures(const HostOptions& options, const LinkTiming& timing,
   return Status::Ok();
 }
 
-// Everything after the channel is loaded: the sweep if asked, the single run
-// at the chosen txi, its figures and files.
-Status runModel(const HostOptions& options, const LinkTiming& timing, const AmiLibrary& library,
-                const ChannelSet& channels, const HostReport& report) {
-  std::int32_t txi = options.txi;
-  if (Status swept = sweepIfAsked(options, timing, library, channels, report, txi); !swept.ok())
-    return swept;
-  const std::string parameters =
-      options.parameters.empty() ? norvaskParameters(txi, options.outputGain) : options.parameters;
-  const ModelRun run = runThroughModel(library, channels, timing, options.tailTime, parameters);
+// The transmitter's run checked, then the receiver's on its output.
+Status runSingle(const HostOptions& options, const LinkTiming& timing, const LinkModels& models,
+                 const ChannelSet& channels, const HostReport& report, const AmiSettings& point,
+                 ModelRun& run) {
+  const std::string parameters = models.tx.Parameters(point);
+  run = runThroughModel(models.txLibrary, channels, timing, options.tailTime, parameters);
   report.ModelCall(parameters, run);
-  RunFigures figures;
   Status status = checkModelOutput(run, parameters, timing.sampleInterval());
+  if (!status.ok() || !models.hasReceiver)
+    return status;
+  AmiCallResult receiverCall;
+  status = runReceiver(models, timing, options.tailTime, "", run, receiverCall);
+  report.ReceiverCall(models.rx.Parameters({}), receiverCall);
+  if (const long bad = firstNonFinite(run); status.ok() && bad >= 0) {
+    return Status::Error("the receiver returned a non-finite sample (NaN or infinity) at " +
+                         seconds(static_cast<double>(bad) * timing.sampleInterval()) +
+                         ": eye closed / undefined");
+  }
+  return status;
+}
+
+// Everything after the channel is loaded: the sweep if asked, the single run
+// at the chosen point, its figures and files.
+Status runModel(const HostOptions& options, const LinkTiming& timing, const LinkModels& models,
+                const ChannelSet& channels, const HostReport& report) {
+  AmiSettings point;
+  if (Status swept = sweepIfAsked(options, timing, models, channels, report, point); !swept.ok())
+    return swept;
+  ModelRun run;
+  RunFigures figures;
+  Status status = runSingle(options, timing, models, channels, report, point, run);
   if (status.ok())
-    status = reportFigures(options, timing, library, channels, run, parameters, report, figures);
+    status = reportFigures(options, timing, models.txLibrary, channels, run,
+                           models.tx.Parameters(point), report, figures);
   if (status.ok())
-    status = writeResponseFiles(options, timing, channels, run, figures.eye, txi, report.notes());
+    status = writeResponseFiles(options, timing, channels, run, figures.eye,
+                                models.tx.SettingsTitle(point), report.notes());
   if (status.ok() && options.statEyeFiles)
     status = writeStatisticalFiles(options, timing, figures, report.notes());
+  return status;
+}
+
+// Both kits opened and both libraries loaded; --list-params stops here.
+Status loadModels(const HostOptions& options, LinkModels& models) {
+  Status status = setUpModel(options, models.tx);
+  models.hasReceiver = !options.rxIbsFile.empty();
+  if (status.ok() && models.hasReceiver)
+    status = setUpReceiver(options, models.rx);
+  const bool kitLibrary = models.tx.fromKit && options.libraryPath.empty();
+  if (status.ok() && !options.listParameters) {
+    const Status loaded = models.txLibrary.Load(models.tx.libraryPath);
+    status = kitLibrary ? loaded.Within("--ibs") : loaded;
+  }
+  if (status.ok() && !options.listParameters && models.hasReceiver)
+    status = models.rxLibrary.Load(models.rx.libraryPath).Within("--rx-ibs");
   return status;
 }
 
@@ -134,19 +226,23 @@ Status runModel(const HostOptions& options, const LinkTiming& timing, const AmiL
 
 int runHost(const HostOptions& options, std::ostream& out, std::ostream& notes) {
   const LinkTiming timing{options.bitRate, options.samplesPerBit};
-  const std::string libraryPath = options.libraryPath.empty()
-                                      ? defaultLibraryPath(options.programPath.c_str())
-                                      : options.libraryPath;
-  AmiLibrary library;
-  if (Status loaded = library.Load(libraryPath); !loaded.ok())
+  LinkModels models;
+  if (Status loaded = loadModels(options, models); !loaded.ok())
     return fail(notes, loaded);
+  if (options.listParameters) {
+    listParameters(models.tx.kit, out);
+    if (models.hasReceiver)
+      listParameters(models.rx.kit, out);
+    return 0;
+  }
   ChannelSet channels;
   ChannelInfo info;
   if (Status loaded = loadChannels(options, timing, channels, info); !loaded.ok())
     return fail(notes, loaded);
   const HostReport report(options, timing, out, notes);
-  report.Channel(info, libraryPath);
-  const Status ran = runModel(options, timing, library, channels, report);
+  report.Models(models.tx, models.hasReceiver ? &models.rx : nullptr);
+  report.Channel(info, models.tx.libraryPath);
+  const Status ran = runModel(options, timing, models, channels, report);
   return ran.ok() ? 0 : fail(notes, ran);
 }
 

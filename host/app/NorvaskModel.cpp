@@ -37,6 +37,22 @@ std::string norvaskParameters(std::int32_t txi, double outputGain) {
          "))";
 }
 
+AmiTree norvaskBuiltInTree() {
+  AmiEntry txi;
+  txi.name = "txi";
+  txi.parameter.name = "txi";
+  txi.parameter.usage = AmiUsage::kIn;
+  txi.parameter.type = AmiType::kInteger;
+  txi.parameter.format = AmiFormat::kRange;
+  txi.parameter.values = {"1", "0", std::to_string(kTxiSettings - 1)};
+  txi.parameter.defaultValue = "1";
+  txi.parameter.hasDefault = true;
+  AmiTree tree;
+  tree.root = "Norvask";
+  tree.entries.push_back(txi);
+  return tree;
+}
+
 std::string norvaskSettings(std::int32_t txi, double outputGain) {
   return "txi " + std::to_string(txi) + ", OutputGain " + plain(outputGain);
 }

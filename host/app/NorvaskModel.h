@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "host/kit/AmiTree.h"
+
 namespace norvask::host {
 
 // The driver settings txi = 0 .. kTxiSettings - 1.
@@ -27,6 +29,10 @@ std::string txiRangeText();
 
 // The parameter string a simulator builds from the .ami file for these values.
 std::string norvaskParameters(std::int32_t txi, double outputGain);
+
+// What the host knows of the model's .ami tree without its kit: the driver
+// setting txi, so that --sweep txi works on the library alone.
+AmiTree norvaskBuiltInTree();
 
 // The settings as the plot titles name them: "txi 4, OutputGain 1".
 std::string norvaskSettings(std::int32_t txi, double outputGain);

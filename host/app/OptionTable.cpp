@@ -6,6 +6,7 @@
 
 #include "host/app/NorvaskModel.h"
 #include "host/base/NumberText.h"
+#include "host/kit/SweepAxes.h"
 
 namespace norvask::host {
 
@@ -103,6 +104,31 @@ std::vector<OptionSpec> optionTable() {
       {"--library", nullptr, "PATH", kModel, "IBIS-AMI shared library to load",
        [](Options& o, Value v) { return (o.libraryPath = v, Status::Ok()); },
        [](const Options&) { return defaultLibraryText(); }},
+      {"--ibs", nullptr, "FILE", kModel,
+       "model kit: the .ibs file; the library and .ami file\nof its [Algorithmic Model] for this "
+       "platform are\nloaded from beside it, the parameter string built\nfrom the .ami tree",
+       [](Options& o, Value v) { return (o.ibsFile = v, Status::Ok()); }, nullptr},
+      {"--component", nullptr, "NAME", kModel, "component of the --ibs file",
+       [](Options& o, Value v) { return (o.component = v, Status::Ok()); },
+       [](const Options&) { return std::string("the first"); }},
+      {"--model", nullptr, "NAME", kModel, "model of the component with an [Algorithmic Model]",
+       [](Options& o, Value v) { return (o.modelName = v, Status::Ok()); },
+       [](const Options&) { return std::string("the first"); }},
+      {"--set", nullptr, "NAME=VALUE", kModel,
+       "set a parameter of the --ibs model, checked against\nits .ami file; repeat for more",
+       [](Options& o, Value v) { return (o.settings.push_back(v), Status::Ok()); }, nullptr},
+      {"--list-params", nullptr, nullptr, kModel,
+       "list the settable parameters of the --ibs model and\nexit",
+       [](Options& o, Value) { return flag(o.listParameters); }, nullptr},
+      {"--rx-ibs", nullptr, "FILE", kModel,
+       "receiver kit: its AMI_Init gets the transmitter's\nreturned impulse matrix, and the eye "
+       "is taken at\nits output; it must declare Init_Returns_Impulse True",
+       [](Options& o, Value v) { return (o.rxIbsFile = v, Status::Ok()); }, nullptr},
+      {"--rx-model", nullptr, "NAME", kModel, "model of the --rx-ibs file",
+       [](Options& o, Value v) { return (o.rxModelName = v, Status::Ok()); },
+       [](const Options&) { return std::string("the first"); }},
+      {"--rx-set", nullptr, "NAME=VALUE", kModel, "set a parameter of the receiver; repeat",
+       [](Options& o, Value v) { return (o.rxSettings.push_back(v), Status::Ok()); }, nullptr},
       {"--txi", nullptr, "N", kModel, "driver step response, " + txiRangeText(),
        [](Options& o, Value v) {
          return integer(v, std::numeric_limits<std::int32_t>::min(),
@@ -117,10 +143,14 @@ std::vector<OptionSpec> optionTable() {
        "--gain,\ne.g. \"" +
            norvaskParameters(4, 1.0) + "\"",
        [](Options& o, Value v) { return (o.parameters = v, Status::Ok()); }, nullptr},
-      {"--sweep-txi", nullptr, nullptr, kModel,
-       "run every txi from " + txiRangeText() +
-           " and print one row each\n(eye height, opening ratio), marking the best",
-       [](Options& o, Value) { return flag(o.sweep); }, nullptr},
+      {"--sweep-txi", nullptr, nullptr, kModel, "the same as --sweep txi",
+       [](Options& o, Value) { return (o.sweeps.push_back("txi"), flag(o.sweep)); }, nullptr},
+      {"--sweep", nullptr, "NAME[=VALS]", kModel,
+       "run the model at every value of a parameter and print\none row each (eye height, opening "
+       "ratio), marking\nthe best: every value of an integer range, a list,\nan increment or "
+       "steps; VALS is START:STOP:STEP or\na,b,c; repeat for the product of several, at most\n" +
+           std::to_string(kMaxSweepPoints) + " points; without --ibs only txi, " + txiRangeText(),
+       [](Options& o, Value v) { return (o.sweeps.push_back(v), flag(o.sweep)); }, nullptr},
       {"--rank", nullptr, "height|ratio", kModel,
        "what \"best\" means in the sweep: the largest worst-case\neye height or the largest eye "
        "opening ratio",

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "host/analysis/PulseResponse.h"
-#include "host/app/NorvaskModel.h"
 #include "host/base/EngineeringFormat.h"
 #include "host/output/BathtubPlot.h"
 #include "host/output/BerContourPlot.h"
@@ -37,17 +36,12 @@ Status writeAll(const std::string& prefix, const std::vector<RunFile>& files) {
   return Status::Ok();
 }
 
-std::string settingsTitle(const HostOptions& options, std::int32_t txi) {
-  if (!options.parameters.empty())
-    return "parameters " + options.parameters;
-  return norvaskSettings(txi, options.outputGain);
-}
-
 }  // namespace
 
 Status writeResponseFiles(const HostOptions& options, const LinkTiming& timing,
                           const ChannelSet& channels, const ModelRun& run,
-                          const EyeMetrics& linkEye, std::int32_t txi, std::ostream& notes) {
+                          const EyeMetrics& linkEye, const std::string& settingsTitle,
+                          std::ostream& notes) {
   const double dt = timing.sampleInterval();
   std::vector<NamedSeries> impulses{{"channel_per_s", channels.channel},
                                     {"channel_plus_model_per_s", run.columns[0]}};
@@ -57,8 +51,8 @@ Status writeResponseFiles(const HostOptions& options, const LinkTiming& timing,
       {"channel_V", pulseResponse(channels.channel, dt, timing.SamplesPerBit)},
       {"channel_plus_model_V", pulseResponse(run.columns[0], dt, timing.SamplesPerBit)}};
   PulsePlot plot;
-  plot.title = "Pulse response of a 1 V bit at " + bitRate(timing.BitRate) + ", " +
-               settingsTitle(options, txi) + ": channel alone and channel + model";
+  plot.title = "Pulse response of a 1 V bit at " + bitRate(timing.BitRate) + ", " + settingsTitle +
+               ": channel alone and channel + model";
   plot.sampleInterval = dt;
   plot.samplesPerBit = timing.SamplesPerBit;
   plot.series = {{"channel alone", pulses[0].values}, {"channel + model", pulses[1].values}};

@@ -17,7 +17,8 @@ namespace norvask::host {
 
 Status writeResponseFiles(const HostOptions& options, const LinkTiming& timing,
                           const ChannelSet& channels, const ModelRun& run,
-                          const EyeMetrics& linkEye, std::int32_t txi, std::ostream& notes);
+                          const EyeMetrics& linkEye, const std::string& settingsTitle,
+                          std::ostream& notes);
 
 Status writeStatisticalFiles(const HostOptions& options, const LinkTiming& timing,
                              const RunFigures& figures, std::ostream& notes);

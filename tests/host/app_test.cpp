@@ -14,7 +14,7 @@
 #include "host/app/HostRun.h"
 #include "host/app/NorvaskModel.h"
 #include "host/app/OptionTable.h"
-#include "host/app/TxiSweep.h"
+#include "host/app/ParameterSweep.h"
 #include "support/ScratchFiles.h"
 
 namespace norvask::host {
@@ -189,9 +189,9 @@ TEST(NorvaskModel, ParametersAndRefusalsInTheUsersTerms) {
 
 // A row whose worst-case eye has upper levels (best, worst) and whose
 // statistical eye is `height` high at the BER, closed when 0.
-TxiSweepRow sweepRow(std::int32_t txi, double best, double worst, double height) {
-  TxiSweepRow row;
-  row.txi = txi;
+SweepRow sweepRow(std::int32_t txi, double best, double worst, double height) {
+  SweepRow row;
+  row.values = {std::to_string(txi)};
   row.eye.bcUpperLevel = best;
   row.eye.wcUpperLevel = worst;
   row.atBer.open = height > 0.0;
@@ -199,11 +199,11 @@ TxiSweepRow sweepRow(std::int32_t txi, double best, double worst, double height)
   return row;
 }
 
-TEST(TxiSweep, TheBestRowByEachRankingTiesToTheLowerTxi) {
+TEST(ParameterSweep, TheBestRowByEachRankingTiesToTheEarlierPoint) {
   // Heights 0.6, 0.8, 0.8, undefined; ratios 0.6, 0.4, 0.8, -; at the BER
   // 0.5, closed, 0.5, 0.9.
-  const std::vector<TxiSweepRow> rows{sweepRow(0, 0.5, 0.3, 0.5), sweepRow(1, 1.0, 0.4, 0.0),
-                                      sweepRow(2, 0.5, 0.4, 0.5), sweepRow(3, 1e40, 0.5, 0.9)};
+  const std::vector<SweepRow> rows{sweepRow(0, 0.5, 0.3, 0.5), sweepRow(1, 1.0, 0.4, 0.0),
+                                   sweepRow(2, 0.5, 0.4, 0.5), sweepRow(3, 1e40, 0.5, 0.9)};
   const struct {
     EyeRank rank;
     bool byBer;
@@ -214,13 +214,13 @@ TEST(TxiSweep, TheBestRowByEachRankingTiesToTheLowerTxi) {
     SweepRequest request;
     request.rank = c.rank;
     request.rankByBer = c.byBer;
-    EXPECT_EQ(bestTxi(rows, request), c.best) << c.byBer;
+    EXPECT_EQ(bestRow(rows, request), c.best) << c.byBer;
   }
   SweepRequest byBer;
   byBer.rankByBer = true;
-  EXPECT_EQ(bestTxi({rows[1]}, byBer), -1);          // a closed eye never wins
-  EXPECT_EQ(bestTxi({rows[0], rows[2]}, byBer), 0);  // a tie at the BER too
-  EXPECT_EQ(bestTxi({rows[3]}, {}), -1);             // nor do undefined figures
+  EXPECT_EQ(bestRow({rows[1]}, byBer), -1);          // a closed eye never wins
+  EXPECT_EQ(bestRow({rows[0], rows[2]}, byBer), 0);  // a tie at the BER too
+  EXPECT_EQ(bestRow({rows[3]}, {}), -1);             // nor do undefined figures
 }
 
 TEST(HostOptions, EveryOptionIsInTheHelpWithItsDefaultAndParses) {
