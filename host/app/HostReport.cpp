@@ -77,6 +77,19 @@ void summaryText(std::ostream& out, const RunSummary& s) {
   }
 }
 
+// Said once beside the figures: they are of the data as a receiver of the
+// link's own polarity decides, so a reader is not left to guess from a
+// negative main cursor.
+void polarityNote(std::ostream& notes, bool channelInverts, bool linkInverts) {
+  if (linkInverts) {
+    notes << "Note: the link inverts (its main cursor is negative); the eye figures are of the "
+             "inverted data\n";
+  } else if (channelInverts) {
+    notes << "Note: the channel alone inverts (its main cursor is negative); its eye figures are "
+             "of the inverted data\n";
+  }
+}
+
 }  // namespace
 
 void HostReport::Channel(const ChannelInfo& info, const std::string& libraryPath) const {
@@ -97,6 +110,9 @@ void HostReport::Channel(const ChannelInfo& info, const std::string& libraryPath
 }
 
 void HostReport::Sweep(const TxiSweep& sweep, std::size_t aggressors) const {
+  const bool inverts = std::any_of(sweep.rows.begin(), sweep.rows.end(),
+                                   [](const TxiSweepRow& row) { return row.eye.inverted; });
+  polarityNote(notes_, false, inverts);
   if (aggressors > 0)
     notes_ << "Eye figures with " << aggressors << " aggressor(s), each at its worst:\n";
   if (options_.csv)
@@ -150,6 +166,7 @@ void HostReport::ModelCall(const std::string& parameters, const ModelRun& run) c
 }
 
 void HostReport::Summary(const RunSummary& summary) const {
+  polarityNote(notes_, summary.channelEye.inverted, summary.linkEye.inverted);
   if (options_.csv)
     summaryCsv(out_, summary);
   else

@@ -1,10 +1,12 @@
 #include "host/app/HostRun.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
 #include "host/app/HostReport.h"
 #include "host/app/OptionTable.h"
+#include "host/app/RunCost.h"
 #include "host/app/RunFiles.h"
 #include "host/base/EngineeringFormat.h"
 #include "host/channel/ChannelInput.h"
@@ -46,13 +48,23 @@ Status checkTail(const HostOptions& options, const LinkTiming& timing, double& t
                        count(maxRows));
 }
 
+// Rows of the model's matrix: the longest response and the tail.
+std::int64_t matrixRows(const ChannelSet& channels, double tail) {
+  std::size_t longest = channels.channel.size();
+  for (const auto& aggressor : channels.aggressors)
+    longest = std::max(longest, aggressor.size());
+  return static_cast<std::int64_t>(longest) + static_cast<std::int64_t>(tail);
+}
+
 Status loadChannels(const HostOptions& options, const LinkTiming& timing, ChannelSet& channels,
                     ChannelInfo& info) {
   double tail = 0.0;
   Status status = loadChannelInput(channelRequest(options), timing, channels, info);
   if (status.ok())
     status = checkTail(options, timing, tail);
-  return status.ok() ? checkMatrixSize(channels, tail) : status;
+  if (status.ok())
+    status = checkMatrixSize(channels, tail);
+  return status.ok() ? checkRunCost(options, timing, matrixRows(channels, tail)) : status;
 }
 
 Status checkModelOutput(const ModelRun& run, const std::string& parameters, double dt) {
@@ -95,9 +107,7 @@ Status reportFigures(const HostOptions& options, const LinkTiming& timing,
                      {},
                      channels.aggressors.size(),
                      dt};
-  Status analysed = worstCaseEye(channels.channel, channels.aggressors, dt, timing.SamplesPerBit,
-                                 summary.channelEye)
-                        .Within("eye analysis");
+  Status analysed = linkEye(channels.channel, channels.aggressors, timing, summary.channelEye);
   if (analysed.ok())
     analysed = analyseRun(run, timing, options.statistical, figures);
   if (!analysed.ok())

@@ -15,6 +15,8 @@ namespace {
 constexpr std::int32_t kMaxSamplesPerBit = 1 << 16;
 
 using Options = HostOptions;
+
+std::string helpNumber(double value);
 using Value = const std::string&;
 
 Status expected(const std::string& what, Value text) {
@@ -31,6 +33,13 @@ Status nonNegative(Value text, const char* unit, double& number) {
   if (readFinite(text, number) && number >= 0.0)
     return Status::Ok();
   return expected("a number >= 0 (" + std::string(unit) + ")", text);
+}
+
+// A number from 0 to `most` inclusive; beyond it the run would only cost time.
+Status upTo(Value text, double most, const char* unit, double& number) {
+  if (readFinite(text, number) && number >= 0.0 && number <= most)
+    return Status::Ok();
+  return expected("a number from 0 to " + helpNumber(most) + " (" + unit + ")", text);
 }
 
 Status finite(Value text, double& number) {
@@ -193,14 +202,16 @@ std::vector<OptionSpec> optionTable() {
       {"--noise", nullptr, "V", kStatistical, "Gaussian voltage noise at the receiver, V rms",
        [](Options& o, Value v) { return nonNegative(v, "V rms", o.statistical.settings.noiseRms); },
        [](const Options& o) { return helpNumber(o.statistical.settings.noiseRms); }},
-      {"--rj", nullptr, "UI", kStatistical, "random jitter of the sampling clock, UI rms",
+      {"--rj", nullptr, "UI", kStatistical, "random jitter of the sampling clock, UI rms,\n0 to 1",
        [](Options& o, Value v) {
-         return nonNegative(v, "UI rms", o.statistical.settings.randomJitterRms);
+         return upTo(v, kMaxRandomJitterRms, "UI rms", o.statistical.settings.randomJitterRms);
        },
        [](const Options& o) { return helpNumber(o.statistical.settings.randomJitterRms); }},
-      {"--dj", nullptr, "UI", kStatistical, "dual-Dirac deterministic jitter, UI peak to peak",
+      {"--dj", nullptr, "UI", kStatistical,
+       "dual-Dirac deterministic jitter, UI peak to peak,\n0 to 2",
        [](Options& o, Value v) {
-         return nonNegative(v, "UI peak to peak", o.statistical.settings.deterministicJitter);
+         return upTo(v, kMaxDeterministicJitter, "UI peak to peak",
+                     o.statistical.settings.deterministicJitter);
        },
        [](const Options& o) { return helpNumber(o.statistical.settings.deterministicJitter); }},
       {"--xtalk-phase", nullptr, "RULE", kStatistical,

@@ -1,0 +1,90 @@
+#include "host/app/RunCost.h"
+
+#include <algorithm>
+#include <string>
+
+#include "host/analysis/JitterTaps.h"
+#include "host/app/NorvaskModel.h"
+#include "host/base/EngineeringFormat.h"
+#include "host/base/Limits.h"
+
+namespace norvask::host {
+
+namespace {
+
+// The statistical eye's settings as the run gives them to it.
+StatisticalEyeSettings runSettings(const HostOptions& options, const LinkTiming& timing) {
+  StatisticalEyeSettings settings = options.statistical.settings;
+  settings.samplesPerBit = timing.SamplesPerBit;
+  settings.berFloor = std::min(kDefaultBerFloor, options.statistical.targetBer / 1000.0);
+  return settings;
+}
+
+bool overBudget(const RunCost& cost) {
+  return cost.cursorSteps > static_cast<double>(kMaxCursorSteps) ||
+         cost.leastBerValues > static_cast<double>(kMaxBerMapValues);
+}
+
+std::string given(const HostOptions& options, const char* name, const std::string& value) {
+  return options.given.count(name) > 0 ? std::string(name) + " " + value : "";
+}
+
+// The option that takes the run over the budget: the first one without
+// which it would fit, in the order sweep, jitter, samples per bit.
+std::string culprit(const HostOptions& options, const LinkTiming& timing, std::int64_t matrixRows) {
+  HostOptions lighter = options;
+  if (options.sweep) {
+    lighter.sweep = false;
+    if (!overBudget(estimateRunCost(lighter, timing, matrixRows)))
+      return "--sweep-txi";
+  }
+  StatisticalEyeSettings& jitter = lighter.statistical.settings;
+  if (jitter.randomJitterRms > 0.0 || jitter.deterministicJitter > 0.0) {
+    jitter.randomJitterRms = jitter.deterministicJitter = 0.0;
+    if (!overBudget(estimateRunCost(lighter, timing, matrixRows))) {
+      const std::string rj =
+          given(options, "--rj", plain(options.statistical.settings.randomJitterRms));
+      const std::string dj =
+          given(options, "--dj", plain(options.statistical.settings.deterministicJitter));
+      return rj.empty() ? dj : dj.empty() ? rj : rj + " with " + dj;
+    }
+  }
+  return "--samples-per-bit " + std::to_string(timing.SamplesPerBit) +
+         (options.channelFile.empty() ? " with --channel-ui " + plain(options.channelLengthBits)
+                                      : " with the --channel file's length");
+}
+
+}  // namespace
+
+RunCost estimateRunCost(const HostOptions& options, const LinkTiming& timing,
+                        std::int64_t matrixRows) {
+  const std::int64_t s = timing.SamplesPerBit;
+  RunCost cost;
+  cost.phaseRows = s + 2 * jitterReach(runSettings(options, timing));
+  // The pulse response is one bit longer than the matrix column.
+  cost.cursors = (matrixRows + s + s - 1) / s;
+  cost.runs = options.sweep ? kTxiSettings + 1 : 1;
+  cost.cursorSteps = static_cast<double>(cost.phaseRows) * static_cast<double>(cost.cursors) *
+                     static_cast<double>(cost.runs);
+  // The grid spans at least the main cursor either way, in bins of a
+  // fraction of it: never fewer thresholds than 2 / fraction.
+  const double leastThresholds = 2.0 / options.statistical.settings.binFraction + 2.0;
+  cost.leastBerValues = static_cast<double>(cost.phaseRows) * leastThresholds;
+  return cost;
+}
+
+Status checkRunCost(const HostOptions& options, const LinkTiming& timing, std::int64_t matrixRows) {
+  const RunCost cost = estimateRunCost(options, timing, matrixRows);
+  if (!overBudget(cost))
+    return Status::Ok();
+  return Status::Error(culprit(options, timing, matrixRows) + ": the statistical eye would take " +
+                       count(static_cast<double>(cost.phaseRows)) + " sampling phases x " +
+                       count(static_cast<double>(cost.cursors)) + " cursors x " +
+                       count(static_cast<double>(cost.runs)) +
+                       " run(s) = " + count(cost.cursorSteps) + " steps and at least " +
+                       count(cost.leastBerValues) + " BER values; the limits are " +
+                       count(static_cast<double>(kMaxCursorSteps)) + " steps (about 10 s) and " +
+                       count(static_cast<double>(kMaxBerMapValues)) + " values");
+}
+
+}  // namespace norvask::host
