@@ -9,20 +9,44 @@ namespace norvask::host {
 
 namespace {
 
-Status statisticalEyeOfRun(const ModelRun& run, const std::vector<double>& victim,
-                           const LinkTiming& timing, const StatisticalRequest& request,
-                           StatisticalEye& eye) {
+// The pulse responses the statistical eye reads: the victim's first.
+std::vector<std::vector<double>> pulsesOfRun(const ModelRun& run, const std::vector<double>& victim,
+                                             const LinkTiming& timing) {
   const double dt = timing.sampleInterval();
-  std::vector<std::vector<double>> aggressors;
+  std::vector<std::vector<double>> pulses{pulseResponse(victim, dt, timing.SamplesPerBit)};
   for (std::size_t a = 1; a < run.columns.size(); ++a)
-    aggressors.push_back(pulseResponse(run.columns[a], dt, timing.SamplesPerBit));
+    pulses.push_back(pulseResponse(run.columns[a], dt, timing.SamplesPerBit));
+  return pulses;
+}
+
+Status statisticalEyeOfRun(const std::vector<std::vector<double>>& pulses, const LinkTiming& timing,
+                           const StatisticalRequest& request, StatisticalEye& eye) {
   StatisticalEyeSettings settings = request.settings;
   settings.samplesPerBit = timing.SamplesPerBit;
   // The same data levels as the worst-case figures: 1 V peak to peak.
   settings.amplitude = kEyeLogicLevel;
   // Jitter tails far below what the target BER can see change no figure.
   settings.berFloor = std::min(kDefaultBerFloor, request.targetBer / 1000.0);
-  return eye.Compute(pulseResponse(victim, dt, timing.SamplesPerBit), aggressors, settings);
+  const std::vector<std::vector<double>> aggressors(pulses.begin() + 1, pulses.end());
+  return eye.Compute(pulses[0], aggressors, settings);
+}
+
+// Peak-distortion eye height, 1 V peak to peak, of a sample at `position` of
+// the victim's pulse, every aggressor at the same phase.
+double worstCaseHeightAt(const std::vector<std::vector<double>>& pulses, std::int64_t position,
+                         std::int32_t samplesPerBit) {
+  const PhaseCursors cursors = cursorsAt(pulses[0], position, samplesPerBit, kEyeLogicLevel);
+  double level = cursors.signal;
+  for (double value : cursors.interference)
+    level -= value;
+  std::int64_t phase = position % samplesPerBit;
+  if (phase < 0)
+    phase += samplesPerBit;
+  for (std::size_t a = 1; a < pulses.size(); ++a) {
+    level -=
+        peakDistortion(pulses[a], static_cast<std::int32_t>(phase), samplesPerBit, kEyeLogicLevel);
+  }
+  return 2.0 * level;
 }
 
 Status uprightEye(const std::vector<double>& victim, bool inverted,
@@ -66,11 +90,15 @@ Status analyseRun(const ModelRun& run, const LinkTiming& timing, const Statistic
   const std::vector<double> victim = upright(run.columns[0], timing, inverted);
   if (Status eye = uprightEye(victim, inverted, aggressors, timing, figures.eye); !eye.ok())
     return eye;
-  if (Status statistical = statisticalEyeOfRun(run, victim, timing, request, figures.statistical);
+  const std::vector<std::vector<double>> pulses = pulsesOfRun(run, victim, timing);
+  if (Status statistical = statisticalEyeOfRun(pulses, timing, request, figures.statistical);
       !statistical.ok()) {
     return statistical;
   }
   figures.atBer = figures.statistical.AtBer(request.targetBer);
+  const StatisticalEye& eye = figures.statistical;
+  figures.centre = eye.mainCursorIndex() - eye.phases() / 2 + figures.atBer.bestPhase;
+  figures.worstCaseAtCentre = worstCaseHeightAt(pulses, figures.centre, timing.SamplesPerBit);
   return Status::Ok();
 }
 

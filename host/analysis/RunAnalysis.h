@@ -5,6 +5,7 @@
 #ifndef NORVASK_HOST_ANALYSIS_RUNANALYSIS_H_
 #define NORVASK_HOST_ANALYSIS_RUNANALYSIS_H_
 
+#include <cstdint>
 #include <vector>
 
 #include "host/analysis/EyeMetrics.h"
@@ -25,6 +26,10 @@ struct RunFigures {
   EyeMetrics eye;  // worst case, aggressors included
   StatisticalEye statistical;
   EyeAtBer atBer;  // statistical at request.targetBer
+  // The statistical eye centre, as a sample of the pulse response, and the
+  // worst-case (peak-distortion) eye height there, aggressors included.
+  std::int64_t centre = 0;
+  double worstCaseAtCentre = 0.0;
 };
 
 // The impulse response the right way up: negated when the largest sample of

@@ -31,7 +31,7 @@ struct HostOptions {
   std::string parameters;  // raw parameter string; replaces txi and gain when set
   double tailTime = kDefaultTailTime;
   bool sweep = false;
-  EyeRank rank = EyeRank::kHeight;
+  EyeRank rank = EyeRank::kHeightAtBer;
   bool rankByBer = false;  // --rank-ber: the sweep ranks by the eye height at --ber
   bool csv = false;
   std::string outputPrefix = "ami_host";

@@ -123,7 +123,7 @@ void HostReport::Sweep(const TxiSweep& sweep, std::size_t aggressors) const {
 
 // The criterion next to "<- best", as the sweep ranked.
 std::string HostReport::SweepCriterion() const {
-  if (options_.rankByBer)
+  if (options_.rankByBer || options_.rank == EyeRank::kHeightAtBer)
     return "largest eye height at BER " + plain(options_.statistical.targetBer);
   return rankCriterion(options_.rank);
 }
@@ -184,14 +184,18 @@ void HostReport::Statistical(const RunFigures& figures) const {
   if (options_.csv) {
     out_ << "quantity,value\ntarget_ber," << ber << "\neye_height_at_ber_V," << at.height
          << "\neye_width_at_ber_UI," << at.width << "\neye_centre_from_main_cursor_s," << offset
-         << "\nvoltage_bin_V," << eye.binWidth() << "\nlevel_error_bound_V,"
-         << eye.levelErrorBound() << "\n\n";
+         << "\neye_centre_phase," << at.bestPhase << "\nworst_case_eye_height_at_centre_V,"
+         << figures.worstCaseAtCentre << "\nvoltage_bin_V," << eye.binWidth()
+         << "\nlevel_error_bound_V," << eye.levelErrorBound() << "\n\n";
     return;
   }
   const std::string target = "BER " + plain(ber);
-  out_ << "Eye height at " << target << ": "
-       << atBerText(at, volts(at.height) + " at " + seconds(offset) + " from the main cursor")
-       << " (worst case: " << eyeHeightText(figures.eye) << ")\n"
+  const double worst = figures.worstCaseAtCentre;
+  out_ << "Eye height at " << target << ": " << atBerText(at, volts(at.height))
+       << " (worst case at the same phase: " << volts(worst)
+       << (worst <= 0.0 ? " (eye closed)" : "") << ")\n"
+       << "Eye centre: phase " << at.bestPhase << " of " << eye.phases() << ", " << seconds(offset)
+       << " from the main cursor\n"
        << "Eye width at " << target << ": "
        << atBerText(at, plain(at.width) + " UI = " + seconds(at.width * timing_.bitTime()))
        << "\nStatistical eye: "

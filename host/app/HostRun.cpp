@@ -147,6 +147,10 @@ int runHost(const HostOptions& options, std::ostream& out, std::ostream& notes) 
   const std::string libraryPath = options.libraryPath.empty()
                                       ? defaultLibraryPath(options.programPath.c_str())
                                       : options.libraryPath;
+  if (isNorvaskLibrary(options.libraryPath)) {
+    if (Status grid = checkNorvaskGrid(timing); !grid.ok())
+      return fail(notes, grid);
+  }
   AmiLibrary library;
   if (Status loaded = library.Load(libraryPath); !loaded.ok())
     return fail(notes, loaded);

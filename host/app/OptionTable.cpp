@@ -130,10 +130,10 @@ std::vector<OptionSpec> optionTable() {
        "run every txi from " + txiRangeText() +
            " and print one row each\n(eye height, opening ratio), marking the best",
        [](Options& o, Value) { return flag(o.sweep); }, nullptr},
-      {"--rank", nullptr, "height|ratio", kModel,
-       "what \"best\" means in the sweep: the largest worst-case\neye height or the largest eye "
-       "opening ratio",
-       [](Options& o, Value v) { return choice(v, parseEyeRank, o.rank, "height or ratio"); },
+      {"--rank", nullptr, "ber|height|ratio", kModel,
+       "what \"best\" means in the sweep: the largest eye height\nat the target BER (--ber), "
+       "the largest worst-case eye\nheight or the largest eye opening ratio",
+       [](Options& o, Value v) { return choice(v, parseEyeRank, o.rank, "ber, height or ratio"); },
        [](const Options& o) { return eyeRankName(o.rank); }},
 
       {"--bit-rate", nullptr, "BPS", kLink, "bits per second",
@@ -227,7 +227,7 @@ std::vector<OptionSpec> optionTable() {
                                 : "worst");
        }},
       {"--rank-ber", nullptr, nullptr, kStatistical,
-       "rank the txi sweep by eye height at the target BER\ninstead of the --rank criterion",
+       "rank the txi sweep by eye height at the target BER\nwhatever --rank says",
        [](Options& o, Value) { return flag(o.rankByBer); }, nullptr},
       {"--stat-eye", nullptr, nullptr, kStatistical,
        "also write PREFIX_eye.svg (log10 BER heat map with\ncontours), PREFIX_bathtub.svg and "
