@@ -63,9 +63,10 @@ Status checkNorvaskGrid(const LinkTiming& timing) {
   const double dt = timing.sampleInterval();
   if (!(dt > kMaxSampleInterval))
     return Status::Ok();
-  return Status::Error("--bit-rate " + plain(timing.BitRate) + " with --samples-per-bit " +
-                       std::to_string(timing.SamplesPerBit) + ": the sample interval " +
-                       seconds(dt) + " is longer than the " + seconds(kMaxSampleInterval) +
+  return Status::Error("--bit-rate and --samples-per-bit: the sample interval " + seconds(dt) +
+                       " (" + bitRate(timing.BitRate) + ", " +
+                       std::to_string(timing.SamplesPerBit) +
+                       " samples per bit) is longer than the " + seconds(kMaxSampleInterval) +
                        " the Norvask model takes (half of its " + seconds(kStepResponseSpan) +
                        " step responses): at this bit rate use at least " +
                        std::to_string(leastSamplesPerBit(timing.BitRate)) +

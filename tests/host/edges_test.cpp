@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "data/StepResponseTable.h"
 #include "host/app/HostRun.h"
+#include "host/app/NorvaskModel.h"
+#include "support/ModelLibrary.h"
 #include "support/ScratchFiles.h"
 
 namespace norvask::host {
@@ -141,6 +144,7 @@ TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) 
        "ami_host: error: the built-in channel of 1e+09 unit intervals at 32 samples per bit would "
        "take 32000000000 samples; the limit is 1048576"},
       {{"--bit-rate", "1e15"}, 1, "ami_host: error: the sample interval 3.125e-17 s"},
+      {{"--bit-rate", "1e-300"}, 1, "ami_host: error: --bit-rate and --samples-per-bit: "},
       {{"--tail", "1"}, 1, "ami_host: error: --tail 1 s is 64000000000 samples"},
       // Boundaries.
       {{"--rj", "1"}, 0, ""},
@@ -184,6 +188,48 @@ TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) 
     EXPECT_EQ(outcome.exitCode, c.exitCode) << command << outcome.err;
     EXPECT_EQ(outcome.err.substr(0, c.error.size()), c.error) << command;
     EXPECT_LT(took.count(), kSeconds) << command;
+  }
+}
+
+TEST(NorvaskModel, TheGridLimitsAreTheModelsOwnInTheHostsWords) {
+  // The step responses' time axis ends at its last row.
+  EXPECT_DOUBLE_EQ(kStepResponseSpan,
+                   StepResponseTable[kStepResponseColumns * (kStepResponseRows - 1)]);
+  // The model itself, without the host's check, takes the longest interval
+  // and refuses the next one: 4 samples per bit of a unit-area channel.
+  testing::ModelLibrary library;
+  ASSERT_EQ(library.loadError, "");
+  for (const auto& [dt, accepted] : {std::pair{kMaxSampleInterval * (1 - 1e-9), 1L},
+                                     std::pair{kMaxSampleInterval * (1 + 1e-5), 0L}}) {
+    std::vector<double> matrix(64, 0.0);
+    matrix[0] = 1.0 / dt;
+    EXPECT_EQ(testing::callAmi(library, matrix, 64, 0, dt, 4 * dt, "(Norvask (txi 1))").initResult,
+              accepted)
+        << dt;
+  }
+  // 4 x 1.1195 ns = 4.478 ns: 223.3 Mb/s is the slowest bit rate at 4
+  // samples per bit; at 1e8 b/s, 10 ns / 1.1195 ns = 8.93 asks for 9.
+  EXPECT_EQ(leastSamplesPerBit(1e8), 9);
+  EXPECT_EQ(leastSamplesPerBit(2e9), kMinSamplesPerBit);
+  const struct {
+    const char* bitRate;
+    const char* samplesPerBit;
+    int exitCode;
+    std::string error;
+  } cases[] = {
+      {"2.2334e8", "4", 0, ""},
+      {"2.2331e8", "4", 1,
+       "ami_host: error: --bit-rate and --samples-per-bit: the sample interval 1.12 ns "
+       "(223.31 Mb/s, 4 samples per bit) is longer than the 1.119 ns the Norvask model takes "
+       "(half of its 2.239 ns step responses): at this bit rate use at least 5 samples per bit, "
+       "or at these samples per bit a bit rate of at least 223.314 Mb/s\n"},
+      {"1e8", "9", 0, ""},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = run({"--bit-rate", c.bitRate, "--samples-per-bit", c.samplesPerBit,
+                                 "--channel-ui", "8", "--out", scratch("grid")});
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << c.bitRate << outcome.err;
+    EXPECT_EQ(outcome.err, c.error) << c.bitRate;
   }
 }
 
