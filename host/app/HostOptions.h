@@ -39,6 +39,10 @@ struct HostOptions {
   StatisticalRequest statistical;  // --ber, --noise, --rj, --dj, --xtalk-phase
   bool statEyeFiles = false;       // --stat-eye: write the eye and bathtub figures
 
+  // Progress lines on `notes` for a long run: only when it is a terminal,
+  // which main knows and a test never is.
+  bool progress = false;
+
   std::set<std::string> given;  // the options on the command line, by name
   std::string programPath;      // argv[0], for the default library
 };

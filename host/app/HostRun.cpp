@@ -83,12 +83,15 @@ Status checkModelOutput(const ModelRun& run, const std::string& parameters, doub
 
 // The sweep when asked, printed; `txi` becomes its best setting.
 Status sweepIfAsked(const HostOptions& options, const LinkTiming& timing, const AmiLibrary& library,
-                    const ChannelSet& channels, const HostReport& report, std::int32_t& txi) {
+                    const ChannelSet& channels, const HostReport& report, std::ostream& progress,
+                    std::int32_t& txi) {
   if (!options.sweep)
     return Status::Ok();
   TxiSweep sweep;
-  const SweepRequest request{options.tailTime, options.outputGain, options.rank, options.rankByBer,
-                             options.statistical};
+  SweepRequest request{options.tailTime, options.outputGain, options.rank, options.rankByBer,
+                       options.statistical};
+  if (options.progress)
+    request.progress = &progress;
   if (Status swept = sweepTxi(library, channels, timing, request, sweep); !swept.ok())
     return swept;
   report.Sweep(sweep, channels.aggressors.size());
@@ -121,16 +124,20 @@ Status reportFigures(const HostOptions& options, const LinkTiming& timing,
 // Everything after the channel is loaded: the sweep if asked, the single run
 // at the chosen txi, its figures and files.
 Status runModel(const HostOptions& options, const LinkTiming& timing, const AmiLibrary& library,
-                const ChannelSet& channels, const HostReport& report) {
+                const ChannelSet& channels, const HostReport& report, std::ostream& progress) {
   std::int32_t txi = options.txi;
-  if (Status swept = sweepIfAsked(options, timing, library, channels, report, txi); !swept.ok())
+  if (Status swept = sweepIfAsked(options, timing, library, channels, report, progress, txi);
+      !swept.ok()) {
     return swept;
+  }
   const std::string parameters =
       options.parameters.empty() ? norvaskParameters(txi, options.outputGain) : options.parameters;
   const ModelRun run = runThroughModel(library, channels, timing, options.tailTime, parameters);
   report.ModelCall(parameters, run);
   RunFigures figures;
   Status status = checkModelOutput(run, parameters, timing.sampleInterval());
+  if (status.ok() && options.progress)
+    progress << "ami_host: computing the worst-case and statistical eyes..." << std::endl;
   if (status.ok())
     status = reportFigures(options, timing, library, channels, run, parameters, report, figures);
   if (status.ok())
@@ -160,12 +167,20 @@ int runHost(const HostOptions& options, std::ostream& out, std::ostream& notes) 
     return fail(notes, loaded);
   const HostReport report(options, timing, out, notes);
   report.Channel(info, libraryPath);
-  const Status ran = runModel(options, timing, library, channels, report);
+  // Progress only for a run long enough to wonder about: about a second.
+  HostOptions shown = options;
+  double tail = 0.0;
+  shown.progress = options.progress && checkTail(options, timing, tail).ok() &&
+                   estimateRunCost(options, timing, matrixRows(channels, tail)).cursorSteps >
+                       static_cast<double>(kProgressSteps);
+  const Status ran = runModel(shown, timing, library, channels, report, notes);
   return ran.ok() ? 0 : fail(notes, ran);
 }
 
-int runHostCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& notes) {
+int runHostCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& notes,
+                   bool progress) {
   HostOptions options;
+  options.progress = progress;
   options.programPath = argc > 0 ? argv[0] : "ami_host";
   if (Status parsed = parseHostOptions(argc, argv, options); !parsed.ok())
     return fail(notes, parsed, kBadUsage);

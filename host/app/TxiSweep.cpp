@@ -57,6 +57,10 @@ Status sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const Lin
   sweep = TxiSweep{};
   for (std::int32_t txi = 0; txi < kTxiSettings; ++txi) {
     const std::string setting = "txi " + std::to_string(txi);
+    if (request.progress != nullptr) {
+      *request.progress << "\rsweep: " << setting << " of " << kTxiSettings - 1 << "   "
+                        << std::flush;
+    }
     const ModelRun run = runThroughModel(library, channels, timing, request.tailTime,
                                          norvaskParameters(txi, request.outputGain));
     if (run.call.initResult != 1) {
@@ -68,6 +72,8 @@ Status sweepTxi(const AmiLibrary& library, const ChannelSet& channels, const Lin
       return analysed.Within(setting);
     sweep.rows.push_back({txi, figures.eye, figures.atBer});
   }
+  if (request.progress != nullptr)
+    *request.progress << "\r" << std::string(32, ' ') << "\r" << std::flush;
   sweep.bestTxi = bestTxi(sweep.rows, request);
   return Status::Ok();
 }

@@ -13,6 +13,7 @@
 #define NORVASK_HOST_APP_TXISWEEP_H_
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ struct SweepRequest {
   EyeRank rank = EyeRank::kHeightAtBer;
   bool rankByBer = false;  // rank by the eye height at the target BER whatever `rank` says
   StatisticalRequest statistical;
+  std::ostream* progress = nullptr;  // where to say which txi is running, or nowhere
 };
 
 struct TxiSweepRow {

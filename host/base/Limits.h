@@ -18,10 +18,10 @@
 // run stays under 1 GiB. Written out, the BER map's CSV table takes at most
 // 2^23 values x 16 characters = 128 MiB.
 // Time: the statistical eye sums each phase's cursors one by one, about
-// 40 us per cursor and phase on this machine (4096 phases x 70 cursors took
-// 12.7 s; 32 phases x 2050 cursors 1.2 s); 2^17 such steps over all runs of
-// a sweep take about 5 s, leaving the rest of 10 s to the model runs, the
-// worst-case eyes and the files.
+// 12 us per cursor and phase on this machine when idle (2048 phases x 70
+// cursors took 1.8 s) and up to four times that when other work shares it
+// (4096 x 70 took 12.7 s); 2^18 such steps over all runs of a sweep take
+// 3 s idle and stay near 10 s loaded, the model runs and files included.
 #ifndef NORVASK_HOST_BASE_LIMITS_H_
 #define NORVASK_HOST_BASE_LIMITS_H_
 
@@ -44,10 +44,13 @@ inline constexpr std::size_t kMaxDataLines = std::size_t{1} << 22;
 inline constexpr std::size_t kMaxVoltageBins = std::size_t{1} << 22;
 // Work of the statistical eye over a whole run, all sweep points: sampling
 // phases (with the jitter's reach) x cursors per phase x model runs.
-inline constexpr std::size_t kMaxCursorSteps = std::size_t{1} << 17;
+inline constexpr std::size_t kMaxCursorSteps = std::size_t{1} << 18;
 // Values of one BER map (sampling phases with the jitter's reach x
 // thresholds), and so of its CSV table.
 inline constexpr std::size_t kMaxBerMapValues = std::size_t{1} << 23;
+// Statistical-eye steps beyond which a run takes about a second and says
+// how far it has got, when standard error is a terminal.
+inline constexpr std::size_t kProgressSteps = std::size_t{1} << 14;
 // Characters of one line of a channel file; real data lines are far shorter,
 // and a file without line breaks is not read into memory whole.
 inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;

@@ -137,7 +137,11 @@ TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) 
        "ami_host: error: the built-in channel of 64 unit intervals at 65536 samples per bit would "
        "take 4194304 samples; the limit is 1048576"},
       {{"--rj", "1", "--sweep-txi"}, 1, "ami_host: error: --sweep-txi" + cost},
-      {{"--rj", "1", "--ber", "1e-300"}, 1, "ami_host: error: --rj 1" + cost},
+      {{"--rj", "1", "--ber", "1e-300", "--samples-per-bit", "64"},
+       1,
+       "ami_host: error: --rj 1" + cost},
+      {{"--rj", "1", "--ber", "1e-300"}, 0, ""},
+      {{"--samples-per-bit", "2048"}, 0, ""},
       {{"--noise", "1e9"}, 0, ""},
       {{"--channel-ui", "1e9"},
        1,
