@@ -97,7 +97,9 @@ Status analyseRun(const ModelRun& run, const LinkTiming& timing, const Statistic
   }
   figures.atBer = figures.statistical.AtBer(request.targetBer);
   const StatisticalEye& eye = figures.statistical;
-  figures.centre = eye.mainCursorIndex() - eye.phases() / 2 + figures.atBer.bestPhase;
+  // A closed eye has no centre of its own: the main cursor's phase stands in.
+  figures.centrePhase = figures.atBer.open ? figures.atBer.bestPhase : eye.phases() / 2;
+  figures.centre = eye.mainCursorIndex() - eye.phases() / 2 + figures.centrePhase;
   figures.worstCaseAtCentre = worstCaseHeightAt(pulses, figures.centre, timing.SamplesPerBit);
   return Status::Ok();
 }

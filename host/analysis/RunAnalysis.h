@@ -26,8 +26,11 @@ struct RunFigures {
   EyeMetrics eye;  // worst case, aggressors included
   StatisticalEye statistical;
   EyeAtBer atBer;  // statistical at request.targetBer
-  // The statistical eye centre, as a sample of the pulse response, and the
-  // worst-case (peak-distortion) eye height there, aggressors included.
+  // The statistical eye centre (the main cursor's phase when the eye is
+  // closed at the BER), as a phase and as a sample of the pulse response,
+  // and the worst-case (peak-distortion) eye height there, aggressors
+  // included.
+  std::int32_t centrePhase = 0;
   std::int64_t centre = 0;
   double worstCaseAtCentre = 0.0;
 };

@@ -180,11 +180,11 @@ void HostReport::Statistical(const RunFigures& figures) const {
   const EyeAtBer& at = figures.atBer;
   const double ber = options_.statistical.targetBer;
   const StatisticalEyeSettings& s = options_.statistical.settings;
-  const double offset = eye.PhaseOffset(at.bestPhase) * timing_.bitTime();
+  const double offset = eye.PhaseOffset(figures.centrePhase) * timing_.bitTime();
   if (options_.csv) {
     out_ << "quantity,value\ntarget_ber," << ber << "\neye_height_at_ber_V," << at.height
          << "\neye_width_at_ber_UI," << at.width << "\neye_centre_from_main_cursor_s," << offset
-         << "\neye_centre_phase," << at.bestPhase << "\nworst_case_eye_height_at_centre_V,"
+         << "\neye_centre_phase," << figures.centrePhase << "\nworst_case_eye_height_at_centre_V,"
          << figures.worstCaseAtCentre << "\nvoltage_bin_V," << eye.binWidth()
          << "\nlevel_error_bound_V," << eye.levelErrorBound() << "\n\n";
     return;
@@ -194,8 +194,9 @@ void HostReport::Statistical(const RunFigures& figures) const {
   out_ << "Eye height at " << target << ": " << atBerText(at, volts(at.height))
        << " (worst case at the same phase: " << volts(worst)
        << (worst <= 0.0 ? " (eye closed)" : "") << ")\n"
-       << "Eye centre: phase " << at.bestPhase << " of " << eye.phases() << ", " << seconds(offset)
-       << " from the main cursor\n"
+       << "Eye centre: phase " << figures.centrePhase << " of " << eye.phases() << ", "
+       << seconds(offset) << " from the main cursor"
+       << (at.open ? "" : " (the eye is closed: the main cursor's phase)") << "\n"
        << "Eye width at " << target << ": "
        << atBerText(at, plain(at.width) + " UI = " + seconds(at.width * timing_.bitTime()))
        << "\nStatistical eye: "

@@ -404,6 +404,8 @@ TEST(RunAnalysis, TheFirstColumnIsTheVictimAndTheOthersAggressors) {
   EXPECT_NEAR(figures.eye.crosstalk, 0.1, 1e-9);
   EXPECT_TRUE(figures.atBer.open);
   EXPECT_NEAR(figures.atBer.height, 1.0 - 0.1, 2 * figures.statistical.binWidth());
+  // The worst case at the statistical eye's centre: the same 1 - 0.1.
+  EXPECT_NEAR(figures.worstCaseAtCentre, 1.0 - 0.1, 1e-9);
   EXPECT_FALSE(figures.eye.inverted);
   // Inverted, the link has the same eye, its main cursor negative.
   const RunFigures upright = figures;
