@@ -48,12 +48,14 @@ Status checkTail(const HostOptions& options, const LinkTiming& timing, double& t
                        count(maxRows));
 }
 
-// Rows of the model's matrix: the longest response and the tail.
-std::int64_t matrixRows(const ChannelSet& channels, double tail) {
+// The model's matrix: the longest response and the tail, one column per
+// response.
+MatrixShape matrixShape(const ChannelSet& channels, double tail) {
   std::size_t longest = channels.channel.size();
   for (const auto& aggressor : channels.aggressors)
     longest = std::max(longest, aggressor.size());
-  return static_cast<std::int64_t>(longest) + static_cast<std::int64_t>(tail);
+  return {static_cast<std::int64_t>(longest) + static_cast<std::int64_t>(tail),
+          static_cast<std::int64_t>(channels.aggressors.size())};
 }
 
 Status loadChannels(const HostOptions& options, const LinkTiming& timing, ChannelSet& channels,
@@ -64,7 +66,7 @@ Status loadChannels(const HostOptions& options, const LinkTiming& timing, Channe
     status = checkTail(options, timing, tail);
   if (status.ok())
     status = checkMatrixSize(channels, tail);
-  return status.ok() ? checkRunCost(options, timing, matrixRows(channels, tail)) : status;
+  return status.ok() ? checkRunCost(options, timing, matrixShape(channels, tail)) : status;
 }
 
 Status checkModelOutput(const ModelRun& run, const std::string& parameters, double dt) {
@@ -171,9 +173,10 @@ int runHost(const HostOptions& options, std::ostream& out, std::ostream& notes) 
   HostOptions shown = options;
   double tail = 0.0;
   shown.progress = options.progress && checkTail(options, timing, tail).ok() &&
-                   estimateRunCost(options, timing, matrixRows(channels, tail)).cursorSteps >
+                   estimateRunCost(options, timing, matrixShape(channels, tail)).cursorSteps >
                        static_cast<double>(kProgressSteps);
-  const Status ran = runModel(shown, timing, library, channels, report, notes);
+  const Status ran =
+      namingTheGrid(runModel(shown, timing, library, channels, report, notes), options, timing);
   return ran.ok() ? 0 : fail(notes, ran);
 }
 

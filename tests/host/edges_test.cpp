@@ -114,6 +114,7 @@ TEST(HostRun, AnInvertingLinkHasTheEyeOfTheSameLinkUninverted) {
 
 TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) {
   const std::string cost = ": the statistical eye would take ";
+  const std::string lane = std::string(NORVASK_SOURCE_DIR) + "/host/examples/lossy_lane.s4p";
   const struct {
     std::vector<std::string> arguments;
     int exitCode;
@@ -143,6 +144,13 @@ TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) 
       {{"--rj", "1", "--ber", "1e-300"}, 0, ""},
       {{"--samples-per-bit", "2048"}, 0, ""},
       {{"--noise", "1e9"}, 0, ""},
+      {{"--aggressor", lane + "@1,3,2,4", "--aggressor", lane + "@1,3,2,4", "--samples-per-bit",
+        "1024"},
+       1,
+       "ami_host: error: --samples-per-bit 1024: statistical eye: 1024 sampling phases x "},
+      {{"--aggressor", lane + "@1,3,2,4", "--samples-per-bit", "2048", "--xtalk-phase", "average"},
+       1,
+       "ami_host: error: --xtalk-phase average with 1 aggressor(s)" + cost},
       {{"--channel-ui", "1e9"},
        1,
        "ami_host: error: the built-in channel of 1e+09 unit intervals at 32 samples per bit would "
