@@ -26,7 +26,7 @@ Status statisticalEyeOfRun(const std::vector<std::vector<double>>& pulses, const
   // The same data levels as the worst-case figures: 1 V peak to peak.
   settings.amplitude = kEyeLogicLevel;
   // Jitter tails far below what the target BER can see change no figure.
-  settings.berFloor = std::min(kDefaultBerFloor, request.targetBer / 1000.0);
+  settings.berFloor = berFloorFor(request.targetBer);
   const std::vector<std::vector<double>> aggressors(pulses.begin() + 1, pulses.end());
   return eye.Compute(pulses[0], aggressors, settings);
 }
@@ -88,6 +88,9 @@ Status analyseRun(const ModelRun& run, const LinkTiming& timing, const Statistic
   const std::vector<std::vector<double>> aggressors(run.columns.begin() + 1, run.columns.end());
   bool inverted = false;
   const std::vector<double> victim = upright(run.columns[0], timing, inverted);
+  if (std::all_of(victim.begin(), victim.end(), [](double sample) { return sample == 0.0; }))
+    return Status::Error(
+        "the link's response (channel and model) is zero everywhere; there is no eye");
   if (Status eye = uprightEye(victim, inverted, aggressors, timing, figures.eye); !eye.ok())
     return eye;
   const std::vector<std::vector<double>> pulses = pulsesOfRun(run, victim, timing);

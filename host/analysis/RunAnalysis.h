@@ -49,8 +49,9 @@ Status linkEye(const std::vector<double>& victim,
                EyeMetrics& eye);
 
 // Every figure is of the victim column upright (see upright()); figures.eye
-// says whether the link inverts. Fails with "eye analysis: ..." or
-// "statistical eye: ...".
+// says whether the link inverts. Fails with "eye analysis: ...",
+// "statistical eye: ..." or, for a victim column of zeros, that there is no
+// eye.
 // REQUIRES: run.columns not empty.
 Status analyseRun(const ModelRun& run, const LinkTiming& timing, const StatisticalRequest& request,
                   RunFigures& figures);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <functional>
+#include <limits>
 
 #include "host/analysis/JitterTaps.h"
 #include "host/analysis/PulseResponse.h"
@@ -169,6 +170,11 @@ double crossingFraction(double inside, double outside, double target) {
 }
 
 }  // namespace
+
+double berFloorFor(double targetBer) {
+  return std::max(std::min(kDefaultBerFloor, targetBer / 1000.0),
+                  std::numeric_limits<double>::min());
+}
 
 Status StatisticalEye::Compute(const std::vector<double>& victimPulse,
                                const std::vector<std::vector<double>>& aggressorPulses,

@@ -50,6 +50,10 @@ inline constexpr double kMaxDeterministicJitter = 2.0;
 // The BER below which the statistical eye resolves nothing by default.
 inline constexpr double kDefaultBerFloor = 1e-21;
 
+// The BER floor for a target BER: three decades below it, no higher than
+// the default and no lower than the smallest normal double.
+double berFloorFor(double targetBer);
+
 struct StatisticalEyeSettings {
   std::int32_t samplesPerBit = 32;
   double amplitude = 0.5;            // data levels +-amplitude, V per volt of pulse

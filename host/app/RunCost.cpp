@@ -16,7 +16,7 @@ namespace {
 StatisticalEyeSettings runSettings(const HostOptions& options, const LinkTiming& timing) {
   StatisticalEyeSettings settings = options.statistical.settings;
   settings.samplesPerBit = timing.SamplesPerBit;
-  settings.berFloor = std::min(kDefaultBerFloor, options.statistical.targetBer / 1000.0);
+  settings.berFloor = berFloorFor(options.statistical.targetBer);
   return settings;
 }
 

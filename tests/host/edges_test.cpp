@@ -184,6 +184,11 @@ TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) 
       {{"--tail", "0"}, 0, ""},
       {{"--channel-ui", "1"}, 0, ""},
       {{"--gain", "-10"}, 0, ""},
+      {{"--gain", "0"},
+       1,
+       "ami_host: error: the link's response (channel and model) is zero everywhere; there is no "
+       "eye"},
+      {{"--ber", "4.9e-324", "--rj", "1"}, 0, ""},
       {{"--txi", "15", "--gain", "10"}, 0, ""},
       {{"--txi", "16"},
        1,
