@@ -17,6 +17,7 @@
 #include "data/StepResponseTable.h"
 #include "host/app/HostRun.h"
 #include "host/app/NorvaskModel.h"
+#include "host/app/OptionTable.h"
 #include "support/ModelLibrary.h"
 #include "support/ScratchFiles.h"
 
@@ -206,6 +207,14 @@ TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) 
     EXPECT_EQ(outcome.err.substr(0, c.error.size()), c.error) << command;
     EXPECT_LT(took.count(), kSeconds) << command;
   }
+}
+
+TEST(HostOptions, HelpEndsWithTheExitCodes) {
+  const std::string help = hostUsage();
+  const std::string codes =
+      "\nExit status: 0 when the run completed, 1 when it failed (the message on standard\n"
+      "error says why), 2 for a command line it cannot read.\n";
+  EXPECT_EQ(help.substr(help.size() - std::min(help.size(), codes.size())), codes);
 }
 
 TEST(NorvaskModel, TheGridLimitsAreTheModelsOwnInTheHostsWords) {
