@@ -327,4 +327,31 @@ TEST(UsageNote, StatesTheMeasuredSwingAndEdgeOfEveryTxi) {
   }
 }
 
+TEST(UsageNote, StatesTheDriversLatencyAndTheBitRatesItsEdgeServes) {
+  const std::string note = slurp("USAGE.txt");
+  double first10 = 1e9, last10 = 0, first50 = 1e9, last50 = 0, slowest = 0, fastest = 1e9;
+  for (int txi = 0; txi < norvask::kNumStepResponses; ++txi) {
+    const double final = sample(norvask::kStepResponseRows - 1, txi);
+    const double at10 = firstCrossing(txi, 0.1 * final), at50 = firstCrossing(txi, 0.5 * final);
+    const double rise = firstCrossing(txi, 0.9 * final) - at10;
+    first10 = std::min(first10, at10), last10 = std::max(last10, at10);
+    first50 = std::min(first50, at50), last50 = std::max(last50, at50);
+    slowest = std::max(slowest, rise), fastest = std::min(fastest, rise);
+  }
+  char text[4][64];
+  std::snprintf(text[0], sizeof text[0], "%.0f to %.0f ps after the step", first10, last10);
+  std::snprintf(text[1], sizeof text[1], "%.0f to %.0f ps", first50, last50);
+  // One unit interval per 10-90 % rise: the bit rate is 1 / rise.
+  std::snprintf(text[2], sizeof text[2], "up to %.2f Gb/s for every txi", 1e3 / slowest);
+  std::snprintf(text[3], sizeof text[3], "up to %.2f Gb/s for txi 15", 1e3 / fastest);
+  std::string flat = note;
+  for (std::size_t at = flat.find("\n  "); at != std::string::npos; at = flat.find("\n  ", at))
+    flat.replace(at, 3, " ");
+  for (const char* part : text)
+    EXPECT_NE(flat.find(part), std::string::npos) << part;
+  // The grid limit: two samples within the 2240 rows of 1 ps.
+  EXPECT_NE(flat.find("intervals up to 1.1195 ns"), std::string::npos);
+  EXPECT_DOUBLE_EQ((norvask::kStepResponseRows - 1) * 1e-12 / 2, 1.1195e-9);
+}
+
 }  // namespace

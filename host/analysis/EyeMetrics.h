@@ -24,6 +24,9 @@ struct EyeMetrics {
   std::int64_t mainCursorIndex = 0;  // sample of the pulse response's peak
   double mainCursor = 0.0;           // that peak, V for a 1 V bit
   double crosstalk = 0.0;            // V peak to peak the aggressors take off the eye, >= 0
+  // The link inverts (its main cursor is negative): the levels are those of
+  // the inverted data, as a receiver wired the other way round decides.
+  bool inverted = false;
 
   // Inner eye height for 1 V peak-to-peak data; negative when closed.
   double height() const { return 2.0 * wcUpperLevel; }

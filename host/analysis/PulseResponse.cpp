@@ -35,8 +35,13 @@ std::vector<double> pulseResponse(const std::vector<double>& impulse, double sam
 }
 
 std::size_t mainCursorIndex(const std::vector<double>& pulse) {
-  const auto peak = std::max_element(pulse.begin(), pulse.end());
-  return peak == pulse.end() ? 0 : static_cast<std::size_t>(peak - pulse.begin());
+  std::size_t peak = 0;
+  for (std::size_t i = 1; i < pulse.size(); ++i) {
+    const double magnitude = std::fabs(pulse[i]), largest = std::fabs(pulse[peak]);
+    if (magnitude > largest || (magnitude == largest && pulse[peak] < 0.0 && pulse[i] > 0.0))
+      peak = i;
+  }
+  return peak;
 }
 
 PhaseCursors cursorsAt(const std::vector<double>& pulse, std::int64_t position,

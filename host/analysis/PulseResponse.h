@@ -18,7 +18,9 @@ namespace norvask::host {
 std::vector<double> pulseResponse(const std::vector<double>& impulse, double sampleInterval,
                                   std::int32_t samplesPerBit);
 
-// Sample of the pulse response's peak, the first of equal ones; 0 when empty.
+// Sample of the pulse response's largest magnitude, the first of equal ones
+// (a positive one before a negative one of the same size); 0 when empty. An
+// inverting link has its main cursor there too, with a negative sign.
 std::size_t mainCursorIndex(const std::vector<double>& pulse);
 
 // What a sample at `position` sees: the signal cursor, and the magnitude of

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <functional>
+#include <limits>
 
 #include "host/analysis/JitterTaps.h"
 #include "host/analysis/PulseResponse.h"
@@ -17,6 +18,8 @@ namespace {
 // Thresholds reach this many noise rms beyond the widest pattern, where the
 // BER has settled at one half.
 constexpr double kNoiseMargin = 8.0;
+// The coarsest voltage bin, as a fraction of the noise rms.
+constexpr double kBinsPerNoiseRms = 64.0;
 // Cursors are summed on bins up to 64 times finer than the grid, with at most
 // 2^16 fine bins across the grid.
 constexpr std::int64_t kMaxFineness = 64;
@@ -125,10 +128,17 @@ Status checkSettings(const StatisticalEyeSettings& s) {
   const bool valid = s.samplesPerBit >= 1 && s.amplitude > 0.0 && s.noiseRms >= 0.0 &&
                      s.randomJitterRms >= 0.0 && s.deterministicJitter >= 0.0 &&
                      s.binFraction > 0.0 && s.bins >= 0;
-  return valid ? Status::Ok()
-               : Status::Error(
-                     "statistical eye: samples per bit >= 1, amplitude and bin fraction > 0, "
-                     "noise, jitter and bins >= 0 required");
+  if (!valid) {
+    return Status::Error(
+        "statistical eye: samples per bit >= 1, amplitude and bin fraction > 0, noise, jitter "
+        "and bins >= 0 required");
+  }
+  if (s.randomJitterRms > kMaxRandomJitterRms || s.deterministicJitter > kMaxDeterministicJitter)
+    return Status::Error(
+        "statistical eye: random jitter above 1 UI rms or deterministic jitter above 2 UI");
+  if (!(s.berFloor > 0.0 && s.berFloor < 0.5))
+    return Status::Error("statistical eye: the BER floor must lie between 0 and 0.5");
+  return Status::Ok();
 }
 
 double circularAt(const std::vector<double>& values, std::int64_t index) {
@@ -161,6 +171,11 @@ double crossingFraction(double inside, double outside, double target) {
 
 }  // namespace
 
+double berFloorFor(double targetBer) {
+  return std::max(std::min(kDefaultBerFloor, targetBer / 1000.0),
+                  std::numeric_limits<double>::min());
+}
+
 Status StatisticalEye::Compute(const std::vector<double>& victimPulse,
                                const std::vector<std::vector<double>>& aggressorPulses,
                                const StatisticalEyeSettings& settings) {
@@ -180,26 +195,39 @@ Status StatisticalEye::Compute(const std::vector<double>& victimPulse,
                          std::clamp<std::int64_t>(kFineBudget / thresholds_, 1, kMaxFineness)};
   double crosstalkError = 0.0;
   const VoltageDistribution xtalk = crosstalk(aggressorPulses, settings, grid, crosstalkError);
-  ber_.assign(static_cast<std::size_t>(phases_) * static_cast<std::size_t>(thresholds_), 0.0);
+  // A jittered sample lands up to `reach` phases outside the bit, where it
+  // reads the neighbouring bits' cursors: one row for each such phase too.
+  std::int64_t reach = 0;
+  const std::vector<double> taps = jitterTaps(settings, reach);
+  const std::int64_t rows = phases_ + 2 * reach;
+  if (static_cast<double>(rows) * thresholds_ > static_cast<double>(kMaxBerMapValues)) {
+    return Status::Error("statistical eye: " + std::to_string(rows) + " sampling phases x " +
+                         std::to_string(thresholds_) + " thresholds exceed the limit of " +
+                         std::to_string(kMaxBerMapValues) + " BER values");
+  }
+  ber_.assign(static_cast<std::size_t>(rows) * static_cast<std::size_t>(thresholds_), 0.0);
   levelErrorBound_ = 0.0;
-  for (std::int32_t phase = 0; phase < phases_; ++phase) {
+  for (std::int64_t row = 0; row < rows; ++row) {
     const PhaseCursors cursors =
-        cursorsAt(victimPulse, firstSample + phase, phases_, settings.amplitude);
+        cursorsAt(victimPulse, firstSample - reach + row, phases_, settings.amplitude);
     double levelError = 0.0;
     // The received level for a transmitted 1; a 0 gives its mirror image.
     const VoltageDistribution one =
         randomSignSum(cursors.interference, cursors.signal, grid, levelError).Plus(xtalk);
     levelErrorBound_ = std::max(levelErrorBound_, levelError + crosstalkError);
-    FillPhase(phase, one, settings.noiseRms / binWidth_);
+    FillRow(row, one, settings.noiseRms / binWidth_);
   }
-  ApplyJitter(settings);
+  ApplyJitter(taps, reach);
   return Status::Ok();
 }
 
 Status StatisticalEye::SizeGrid(double widest, double mainCursor,
                                 const StatisticalEyeSettings& settings) {
+  // Noise far above the eye needs no finer bins than a fraction of its rms,
+  // and with them the grid stays the same size however large the noise.
   binWidth_ = settings.bins > 0 ? 2.0 * widest / settings.bins
-                                : settings.binFraction * settings.amplitude * mainCursor;
+                                : std::max(settings.binFraction * settings.amplitude * mainCursor,
+                                           settings.noiseRms / kBinsPerNoiseRms);
   const double reach = (widest + kNoiseMargin * settings.noiseRms) / binWidth_;
   if (!(reach < static_cast<double>(kMaxVoltageBins))) {
     return Status::Error("statistical eye: the voltage grid would exceed " +
@@ -212,38 +240,33 @@ Status StatisticalEye::SizeGrid(double widest, double mainCursor,
   return Status::Ok();
 }
 
-void StatisticalEye::FillPhase(std::int32_t phase, const VoltageDistribution& one,
-                               double noiseBins) {
+void StatisticalEye::FillRow(std::int64_t row, const VoltageDistribution& one, double noiseBins) {
   const std::vector<double> below =
       one.LowerTail(lowestThresholdBin_, lowestThresholdBin_ + thresholds_ - 1, noiseBins);
-  double* row = &ber_[static_cast<std::size_t>(phase) * static_cast<std::size_t>(thresholds_)];
+  double* ber = &ber_[static_cast<std::size_t>(row) * static_cast<std::size_t>(thresholds_)];
   for (std::int32_t t = 0; t < thresholds_; ++t) {
     // A 1 errs below the threshold; a 0 above it, which by symmetry is a 1
     // below the mirrored threshold -(b + 1/2): index T - 1 - t.
-    row[t] = 0.5 * (below[static_cast<std::size_t>(t)] +
+    ber[t] = 0.5 * (below[static_cast<std::size_t>(t)] +
                     below[static_cast<std::size_t>(thresholds_ - 1 - t)]);
   }
 }
 
-void StatisticalEye::ApplyJitter(const StatisticalEyeSettings& settings) {
-  if (settings.randomJitterRms == 0.0 && settings.deterministicJitter == 0.0)
+void StatisticalEye::ApplyJitter(const std::vector<double>& taps, std::int64_t reach) {
+  if (reach == 0)
     return;
-  std::int64_t reach = 0;
-  const std::vector<double> taps = jitterTaps(settings, reach);
-  const auto rows = static_cast<std::size_t>(thresholds_);
-  std::vector<double> jittered(ber_.size(), 0.0);
+  const auto width = static_cast<std::size_t>(thresholds_);
+  std::vector<double> jittered(static_cast<std::size_t>(phases_) * width, 0.0);
   for (std::int64_t offset = -reach; offset <= reach; ++offset) {
     const double weight = taps[static_cast<std::size_t>(offset + reach)];
     if (weight == 0.0)
       continue;
-    // A sample taken `offset` steps late at phase p reads the eye at p + offset.
+    // A sample taken `offset` steps late at phase p reads row p + offset of
+    // the extended rows, which start `reach` phases before the bit.
     for (std::int64_t phase = 0; phase < phases_; ++phase) {
-      std::int64_t source = (phase + offset) % phases_;
-      if (source < 0)
-        source += phases_;
-      const double* from = &ber_[static_cast<std::size_t>(source) * rows];
-      double* to = &jittered[static_cast<std::size_t>(phase) * rows];
-      for (std::size_t t = 0; t < rows; ++t)
+      const double* from = &ber_[static_cast<std::size_t>(phase + offset + reach) * width];
+      double* to = &jittered[static_cast<std::size_t>(phase) * width];
+      for (std::size_t t = 0; t < width; ++t)
         to[t] += weight * from[t];
     }
   }

@@ -17,10 +17,11 @@
 // than half a fine bin may fold into their neighbours, and the bound includes
 // them.
 //
-// Cost, with S phases, K cursors per phase, N bins, F <= 64 fine bins per
-// bin, C bins of crosstalk support, T thresholds, D = 38 noise rms in bins
-// and J jitter taps: O(S (K N F + N C + T D) + S J T) time and O(S T + N F)
-// memory. Small cursors go first, so most of the K steps run on a support
+// Cost, with S phases, R phase steps of jitter reach on either side of the
+// bit (rows S + 2R), K cursors per phase, N bins, F <= 64 fine bins per bin,
+// C bins of crosstalk support, T thresholds, D = 38 noise rms in bins and
+// J = 2R + 1 jitter taps: O((S + 2R)(K N F + N C + T D) + S J T) time and
+// O((S + 2R) T + N F) memory. Small cursors go first, so most of the K steps run on a support
 // far below N F.
 #ifndef NORVASK_HOST_ANALYSIS_STATISTICALEYE_H_
 #define NORVASK_HOST_ANALYSIS_STATISTICALEYE_H_
@@ -42,6 +43,17 @@ enum class CrosstalkPhase {
   kAveraged,  // each aggressor's phase uniform over the bit
 };
 
+// Jitter beyond these leaves no eye to measure, and would only cost time:
+// random jitter in UI rms, deterministic jitter in UI peak to peak.
+inline constexpr double kMaxRandomJitterRms = 1.0;
+inline constexpr double kMaxDeterministicJitter = 2.0;
+// The BER below which the statistical eye resolves nothing by default.
+inline constexpr double kDefaultBerFloor = 1e-21;
+
+// The BER floor for a target BER: three decades below it, no higher than
+// the default and no lower than the smallest normal double.
+double berFloorFor(double targetBer);
+
 struct StatisticalEyeSettings {
   std::int32_t samplesPerBit = 32;
   double amplitude = 0.5;            // data levels +-amplitude, V per volt of pulse
@@ -51,6 +63,8 @@ struct StatisticalEyeSettings {
   CrosstalkPhase crosstalkPhase = CrosstalkPhase::kWorstCase;
   double binFraction = 1e-3;  // voltage bin as a fraction of the main cursor
   std::int32_t bins = 0;      // > 0: span every pattern with this many bins instead
+  // BERs below this are not resolved: jitter tails lighter than it are left out.
+  double berFloor = kDefaultBerFloor;
 };
 
 // The eye at one target BER. Height in volts, width in unit intervals.
@@ -95,9 +109,11 @@ class StatisticalEye {
 
  private:
   Status SizeGrid(double widest, double mainCursor, const StatisticalEyeSettings& settings);
-  void FillPhase(std::int32_t phase, const VoltageDistribution& one, double noiseBins);
+  void FillRow(std::int64_t row, const VoltageDistribution& one, double noiseBins);
   void FindEdges(const std::vector<double>& bathtub, double targetBer, EyeAtBer& eye) const;
-  void ApplyJitter(const StatisticalEyeSettings& settings);
+  // Turns the extended rows, `reach` phases on either side of the bit, into
+  // the bit's own phases, each the mix of the rows its jitter reaches.
+  void ApplyJitter(const std::vector<double>& taps, std::int64_t reach);
 
   std::int32_t phases_ = 0;
   std::int32_t thresholds_ = 0;
@@ -105,7 +121,7 @@ class StatisticalEye {
   std::int64_t mainCursor_ = 0;
   double binWidth_ = 0.0;
   double levelErrorBound_ = 0.0;
-  std::vector<double> ber_;  // phase-major
+  std::vector<double> ber_;  // phase-major; while computing, extended by the jitter's reach
 };
 
 }  // namespace norvask::host

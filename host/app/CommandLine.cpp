@@ -97,7 +97,9 @@ the impulse and pulse responses and an SVG plot of the pulse responses.
     }
     usage += optionColumn(spec) + indented(optionText(spec, defaults)) + "\n";
   }
-  return usage;
+  return usage +
+         "\nExit status: 0 when the run completed, 1 when it failed (the message on standard\n"
+         "error says why), 2 for a command line it cannot read.\n";
 }
 
 }  // namespace norvask::host

@@ -35,7 +35,7 @@ struct HostOptions {
   double tailTime = kDefaultTailTime;
   bool sweep = false;               // --sweep or --sweep-txi given
   std::vector<std::string> sweeps;  // --sweep NAME[=VALUES], in order
-  EyeRank rank = EyeRank::kHeight;
+  EyeRank rank = EyeRank::kHeightAtBer;
   bool rankByBer = false;  // --rank-ber: the sweep ranks by the eye height at --ber
   bool csv = false;
   std::string outputPrefix = kDefaultOutputName;
@@ -52,6 +52,10 @@ struct HostOptions {
   std::string rxIbsFile;
   std::string rxModelName;
   std::vector<std::string> rxSettings;  // --rx-set NAME=VALUE
+
+  // Progress lines on `notes` for a long run: only when it is a terminal,
+  // which main knows and a test never is.
+  bool progress = false;
 
   std::set<std::string> given;  // the options on the command line, by name
   std::string programPath;      // argv[0], for the default library

@@ -84,6 +84,19 @@ void summaryText(std::ostream& out, const RunSummary& s) {
   }
 }
 
+// Said once beside the figures: they are of the data as a receiver of the
+// link's own polarity decides, so a reader is not left to guess from a
+// negative main cursor.
+void polarityNote(std::ostream& notes, bool channelInverts, bool linkInverts) {
+  if (linkInverts) {
+    notes << "Note: the link inverts (its main cursor is negative); the eye figures are of the "
+             "inverted data\n";
+  } else if (channelInverts) {
+    notes << "Note: the channel alone inverts (its main cursor is negative); its eye figures are "
+             "of the inverted data\n";
+  }
+}
+
 }  // namespace
 
 void HostReport::Channel(const ChannelInfo& info, const std::string& libraryPath) const {
@@ -118,6 +131,9 @@ void HostReport::Models(const ModelSetup& tx, const ModelSetup* rx) const {
 }
 
 void HostReport::Sweep(const ParameterSweep& sweep, std::size_t aggressors) const {
+  const bool inverts = std::any_of(sweep.rows.begin(), sweep.rows.end(),
+                                   [](const SweepRow& row) { return row.eye.inverted; });
+  polarityNote(notes_, false, inverts);
   if (aggressors > 0)
     notes_ << "Eye figures with " << aggressors << " aggressor(s), each at its worst:\n";
   if (options_.csv)
@@ -128,7 +144,7 @@ void HostReport::Sweep(const ParameterSweep& sweep, std::size_t aggressors) cons
 
 // The criterion next to "<- best", as the sweep ranked.
 std::string HostReport::SweepCriterion() const {
-  if (options_.rankByBer)
+  if (options_.rankByBer || options_.rank == EyeRank::kHeightAtBer)
     return "largest eye height at BER " + plain(options_.statistical.targetBer);
   return rankCriterion(options_.rank);
 }
@@ -187,6 +203,7 @@ void HostReport::ReceiverCall(const std::string& parameters, const AmiCallResult
 }
 
 void HostReport::Summary(const RunSummary& summary) const {
+  polarityNote(notes_, summary.channelEye.inverted, summary.linkEye.inverted);
   if (options_.csv)
     summaryCsv(out_, summary);
   else
@@ -200,18 +217,23 @@ void HostReport::Statistical(const RunFigures& figures) const {
   const EyeAtBer& at = figures.atBer;
   const double ber = options_.statistical.targetBer;
   const StatisticalEyeSettings& s = options_.statistical.settings;
-  const double offset = eye.PhaseOffset(at.bestPhase) * timing_.bitTime();
+  const double offset = eye.PhaseOffset(figures.centrePhase) * timing_.bitTime();
   if (options_.csv) {
     out_ << "quantity,value\ntarget_ber," << ber << "\neye_height_at_ber_V," << at.height
          << "\neye_width_at_ber_UI," << at.width << "\neye_centre_from_main_cursor_s," << offset
-         << "\nvoltage_bin_V," << eye.binWidth() << "\nlevel_error_bound_V,"
-         << eye.levelErrorBound() << "\n\n";
+         << "\neye_centre_phase," << figures.centrePhase << "\nworst_case_eye_height_at_centre_V,"
+         << figures.worstCaseAtCentre << "\nvoltage_bin_V," << eye.binWidth()
+         << "\nlevel_error_bound_V," << eye.levelErrorBound() << "\n\n";
     return;
   }
   const std::string target = "BER " + plain(ber);
-  out_ << "Eye height at " << target << ": "
-       << atBerText(at, volts(at.height) + " at " + seconds(offset) + " from the main cursor")
-       << " (worst case: " << eyeHeightText(figures.eye) << ")\n"
+  const double worst = figures.worstCaseAtCentre;
+  out_ << "Eye height at " << target << ": " << atBerText(at, volts(at.height))
+       << " (worst case at the same phase: " << volts(worst)
+       << (worst <= 0.0 ? " (eye closed)" : "") << ")\n"
+       << "Eye centre: phase " << figures.centrePhase << " of " << eye.phases() << ", "
+       << seconds(offset) << " from the main cursor"
+       << (at.open ? "" : " (the eye is closed: the main cursor's phase)") << "\n"
        << "Eye width at " << target << ": "
        << atBerText(at, plain(at.width) + " UI = " + seconds(at.width * timing_.bitTime()))
        << "\nStatistical eye: "

@@ -1,11 +1,13 @@
 #include "host/app/HostRun.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
 #include "host/app/HostReport.h"
 #include "host/app/ModelSetup.h"
 #include "host/app/OptionTable.h"
+#include "host/app/RunCost.h"
 #include "host/app/RunFiles.h"
 #include "host/base/EngineeringFormat.h"
 #include "host/channel/ChannelInput.h"
@@ -48,6 +50,16 @@ Status checkTail(const HostOptions& options, const LinkTiming& timing, double& t
                        count(maxRows));
 }
 
+// The model's matrix: the longest response and the tail, one column per
+// response.
+MatrixShape matrixShape(const ChannelSet& channels, double tail) {
+  std::size_t longest = channels.channel.size();
+  for (const auto& aggressor : channels.aggressors)
+    longest = std::max(longest, aggressor.size());
+  return {static_cast<std::int64_t>(longest) + static_cast<std::int64_t>(tail),
+          static_cast<std::int64_t>(channels.aggressors.size())};
+}
+
 Status loadChannels(const HostOptions& options, const LinkTiming& timing, ChannelSet& channels,
                     ChannelInfo& info) {
   double tail = 0.0;
@@ -56,7 +68,9 @@ Status loadChannels(const HostOptions& options, const LinkTiming& timing, Channe
     status = checkTail(options, timing, tail);
   // A receiver pads the transmitter's output by the tail once more.
   const double tails = options.rxIbsFile.empty() ? 1.0 : 2.0;
-  return status.ok() ? checkMatrixSize(channels, tails * tail) : status;
+  if (status.ok())
+    status = checkMatrixSize(channels, tails * tail);
+  return status.ok() ? checkRunCost(options, timing, matrixShape(channels, tails * tail)) : status;
 }
 
 Status checkModelOutput(const ModelRun& run, const std::string& parameters, double dt) {
@@ -119,7 +133,8 @@ Status runLink(const LinkModels& models, const LinkTiming& timing, const Channel
 
 // The sweep when asked, printed; `point` becomes its best setting.
 Status sweepIfAsked(const HostOptions& options, const LinkTiming& timing, const LinkModels& models,
-                    const ChannelSet& channels, const HostReport& report, AmiSettings& point) {
+                    const ChannelSet& channels, const HostReport& report, std::ostream& progress,
+                    AmiSettings& point) {
   if (!options.sweep)
     return Status::Ok();
   std::vector<SweepAxis> axes;
@@ -127,8 +142,9 @@ Status sweepIfAsked(const HostOptions& options, const LinkTiming& timing, const 
   if (Status read = readSweepAxes(tree, options.sweeps, axes); !read.ok())
     return read;
   ParameterSweep sweep;
-  const SweepRequest request{options.tailTime, options.rank, options.rankByBer,
-                             options.statistical};
+  SweepRequest request{options.tailTime, options.rank, options.rankByBer, options.statistical};
+  if (options.progress)
+    request.progress = &progress;
   const auto runPoint = [&](const std::string& name, const AmiSettings& at, ModelRun& run) {
     return runLink(models, timing, channels, options.tailTime, name, at, run);
   };
@@ -151,9 +167,7 @@ Status reportFigures(const HostOptions& options, const LinkTiming& timing,
                      {},
                      channels.aggressors.size(),
                      dt};
-  Status analysed = worstCaseEye(channels.channel, channels.aggressors, dt, timing.SamplesPerBit,
-                                 summary.channelEye)
-                        .Within("eye analysis");
+  Status analysed = linkEye(channels.channel, channels.aggressors, timing, summary.channelEye);
   if (analysed.ok())
     analysed = analyseRun(run, timing, options.statistical, figures);
   if (!analysed.ok())
@@ -188,13 +202,17 @@ Status runSingle(const HostOptions& options, const LinkTiming& timing, const Lin
 // Everything after the channel is loaded: the sweep if asked, the single run
 // at the chosen point, its figures and files.
 Status runModel(const HostOptions& options, const LinkTiming& timing, const LinkModels& models,
-                const ChannelSet& channels, const HostReport& report) {
+                const ChannelSet& channels, const HostReport& report, std::ostream& progress) {
   AmiSettings point;
-  if (Status swept = sweepIfAsked(options, timing, models, channels, report, point); !swept.ok())
+  if (Status swept = sweepIfAsked(options, timing, models, channels, report, progress, point);
+      !swept.ok()) {
     return swept;
+  }
   ModelRun run;
   RunFigures figures;
   Status status = runSingle(options, timing, models, channels, report, point, run);
+  if (status.ok() && options.progress)
+    progress << "ami_host: computing the worst-case and statistical eyes..." << std::endl;
   if (status.ok())
     status = reportFigures(options, timing, models.txLibrary, channels, run,
                            models.tx.Parameters(point), report, figures);
@@ -235,6 +253,10 @@ int runHost(const HostOptions& options, std::ostream& out, std::ostream& notes) 
       listParameters(models.rx.kit, out);
     return 0;
   }
+  if (isNorvaskLibrary(models.tx.libraryPath)) {
+    if (Status grid = checkNorvaskGrid(timing); !grid.ok())
+      return fail(notes, grid);
+  }
   ChannelSet channels;
   ChannelInfo info;
   if (Status loaded = loadChannels(options, timing, channels, info); !loaded.ok())
@@ -242,12 +264,21 @@ int runHost(const HostOptions& options, std::ostream& out, std::ostream& notes) 
   const HostReport report(options, timing, out, notes);
   report.Models(models.tx, models.hasReceiver ? &models.rx : nullptr);
   report.Channel(info, models.tx.libraryPath);
-  const Status ran = runModel(options, timing, models, channels, report);
+  // Progress only for a run long enough to wonder about: about a second.
+  HostOptions shown = options;
+  double tail = 0.0;
+  shown.progress = options.progress && checkTail(options, timing, tail).ok() &&
+                   estimateRunCost(options, timing, matrixShape(channels, tail)).cursorSteps >
+                       static_cast<double>(kProgressSteps);
+  const Status ran =
+      namingTheGrid(runModel(shown, timing, models, channels, report, notes), options, timing);
   return ran.ok() ? 0 : fail(notes, ran);
 }
 
-int runHostCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& notes) {
+int runHostCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& notes,
+                   bool progress) {
   HostOptions options;
+  options.progress = progress;
   options.programPath = argc > 0 ? argv[0] : "ami_host";
   if (Status parsed = parseHostOptions(argc, argv, options); !parsed.ok())
     return fail(notes, parsed, kBadUsage);

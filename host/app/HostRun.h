@@ -22,7 +22,10 @@ int runHost(const HostOptions& options, std::ostream& out, std::ostream& notes);
 
 // Parses argv and runs: --help prints the usage, a bad command line exits
 // with kBadUsage, and a failed allocation is reported instead of aborting.
-int runHostCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& notes);
+// With `progress`, a run long enough to wonder about says on `notes` how far
+// it has got (main passes whether standard error is a terminal).
+int runHostCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& notes,
+                   bool progress = false);
 
 }  // namespace norvask::host
 

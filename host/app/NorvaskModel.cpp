@@ -1,6 +1,9 @@
 #include "host/app/NorvaskModel.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cmath>
 
 #include "host/base/EngineeringFormat.h"
 #include "host/model/ModelLibrary.h"
@@ -64,6 +67,35 @@ std::string refusalReason(const std::string& parameters, const std::string& mess
   if (value.empty())
     return "the driver setting txi must be an integer from " + txiRangeText();
   return "txi " + value + " is outside " + txiRangeText();
+}
+
+std::int32_t leastSamplesPerBit(double bitRate) {
+  const double least = std::ceil(1.0 / (bitRate * kMaxSampleInterval));
+  return least > kMinSamplesPerBit ? static_cast<std::int32_t>(std::min(least, 2147483647.0))
+                                   : kMinSamplesPerBit;
+}
+
+Status checkNorvaskGrid(const LinkTiming& timing) {
+  const double dt = timing.sampleInterval();
+  if (!(dt > kMaxSampleInterval))
+    return Status::Ok();
+  return Status::Error("--bit-rate and --samples-per-bit: the sample interval " + seconds(dt) +
+                       " (" + bitRate(timing.BitRate) + ", " +
+                       std::to_string(timing.SamplesPerBit) +
+                       " samples per bit) is longer than the " + seconds(kMaxSampleInterval) +
+                       " the Norvask model takes (half of its " + seconds(kStepResponseSpan) +
+                       " step responses): at this bit rate use at least " +
+                       std::to_string(leastSamplesPerBit(timing.BitRate)) +
+                       " samples per bit, or at these samples per bit a bit rate of at least " +
+                       bitRate(1.0 / (timing.SamplesPerBit * kMaxSampleInterval)));
+}
+
+bool isNorvaskLibrary(const std::string& libraryPath) {
+  const std::string name = libraryPath.substr(libraryPath.find_last_of("/\\") + 1);
+  std::string lower;
+  for (char c : name)
+    lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return libraryPath.empty() || lower.find(kLibraryStem) != std::string::npos;
 }
 
 std::string defaultLibraryPath(const char* programPath) {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "host/base/LinkTiming.h"
+#include "host/base/Status.h"
 #include "host/kit/AmiTree.h"
 
 namespace norvask::host {
@@ -18,6 +20,24 @@ inline constexpr std::int32_t kTxiSettings = 16;
 
 // The fewest samples per bit the model accepts.
 inline constexpr std::int32_t kMinSamplesPerBit = 4;
+
+// The model's step responses run from 0 to 2.239 ns (2240 samples 1 ps
+// apart). It resamples one onto the simulator's grid and differentiates it,
+// which takes at least two grid samples inside that span: the longest
+// sample interval it takes is half of it.
+inline constexpr double kStepResponseSpan = 2.239e-9;
+inline constexpr double kMaxSampleInterval = kStepResponseSpan / 2.0;
+
+// The fewest samples per bit the model takes at `bitRate`: enough for the
+// longest sample interval, and never fewer than kMinSamplesPerBit.
+std::int32_t leastSamplesPerBit(double bitRate);
+
+// Refuses, in the host's words and before AMI_Init is called, a grid the
+// model would refuse with its own internal message.
+Status checkNorvaskGrid(const LinkTiming& timing);
+
+// Whether `libraryPath` names the Norvask library (empty: this build's).
+bool isNorvaskLibrary(const std::string& libraryPath);
 
 // Zero padding after the longest response, in seconds: the model's own
 // response must fit in the matrix, or the tail of the filtered response is cut

@@ -16,6 +16,8 @@ namespace {
 constexpr std::int32_t kMaxSamplesPerBit = 1 << 16;
 
 using Options = HostOptions;
+
+std::string helpNumber(double value);
 using Value = const std::string&;
 
 Status expected(const std::string& what, Value text) {
@@ -32,6 +34,13 @@ Status nonNegative(Value text, const char* unit, double& number) {
   if (readFinite(text, number) && number >= 0.0)
     return Status::Ok();
   return expected("a number >= 0 (" + std::string(unit) + ")", text);
+}
+
+// A number from 0 to `most` inclusive; beyond it the run would only cost time.
+Status upTo(Value text, double most, const char* unit, double& number) {
+  if (readFinite(text, number) && number >= 0.0 && number <= most)
+    return Status::Ok();
+  return expected("a number from 0 to " + helpNumber(most) + " (" + unit + ")", text);
 }
 
 Status finite(Value text, double& number) {
@@ -151,10 +160,10 @@ std::vector<OptionSpec> optionTable() {
        "steps; VALS is START:STOP:STEP or\na,b,c; repeat for the product of several, at most\n" +
            std::to_string(kMaxSweepPoints) + " points; without --ibs only txi, " + txiRangeText(),
        [](Options& o, Value v) { return (o.sweeps.push_back(v), flag(o.sweep)); }, nullptr},
-      {"--rank", nullptr, "height|ratio", kModel,
-       "what \"best\" means in the sweep: the largest worst-case\neye height or the largest eye "
-       "opening ratio",
-       [](Options& o, Value v) { return choice(v, parseEyeRank, o.rank, "height or ratio"); },
+      {"--rank", nullptr, "ber|height|ratio", kModel,
+       "what \"best\" means in the sweep: the largest eye height\nat the target BER (--ber), "
+       "the largest worst-case eye\nheight or the largest eye opening ratio",
+       [](Options& o, Value v) { return choice(v, parseEyeRank, o.rank, "ber, height or ratio"); },
        [](const Options& o) { return eyeRankName(o.rank); }},
 
       {"--bit-rate", nullptr, "BPS", kLink, "bits per second",
@@ -223,14 +232,16 @@ std::vector<OptionSpec> optionTable() {
       {"--noise", nullptr, "V", kStatistical, "Gaussian voltage noise at the receiver, V rms",
        [](Options& o, Value v) { return nonNegative(v, "V rms", o.statistical.settings.noiseRms); },
        [](const Options& o) { return helpNumber(o.statistical.settings.noiseRms); }},
-      {"--rj", nullptr, "UI", kStatistical, "random jitter of the sampling clock, UI rms",
+      {"--rj", nullptr, "UI", kStatistical, "random jitter of the sampling clock, UI rms,\n0 to 1",
        [](Options& o, Value v) {
-         return nonNegative(v, "UI rms", o.statistical.settings.randomJitterRms);
+         return upTo(v, kMaxRandomJitterRms, "UI rms", o.statistical.settings.randomJitterRms);
        },
        [](const Options& o) { return helpNumber(o.statistical.settings.randomJitterRms); }},
-      {"--dj", nullptr, "UI", kStatistical, "dual-Dirac deterministic jitter, UI peak to peak",
+      {"--dj", nullptr, "UI", kStatistical,
+       "dual-Dirac deterministic jitter, UI peak to peak,\n0 to 2",
        [](Options& o, Value v) {
-         return nonNegative(v, "UI peak to peak", o.statistical.settings.deterministicJitter);
+         return upTo(v, kMaxDeterministicJitter, "UI peak to peak",
+                     o.statistical.settings.deterministicJitter);
        },
        [](const Options& o) { return helpNumber(o.statistical.settings.deterministicJitter); }},
       {"--xtalk-phase", nullptr, "RULE", kStatistical,
@@ -246,7 +257,7 @@ std::vector<OptionSpec> optionTable() {
                                 : "worst");
        }},
       {"--rank-ber", nullptr, nullptr, kStatistical,
-       "rank the txi sweep by eye height at the target BER\ninstead of the --rank criterion",
+       "rank the txi sweep by eye height at the target BER\nwhatever --rank says",
        [](Options& o, Value) { return flag(o.rankByBer); }, nullptr},
       {"--stat-eye", nullptr, nullptr, kStatistical,
        "also write PREFIX_eye.svg (log10 BER heat map with\ncontours), PREFIX_bathtub.svg and "

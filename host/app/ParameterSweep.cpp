@@ -6,7 +6,7 @@ namespace {
 
 // The score a row is ranked by, and whether it may win at all.
 double score(const SweepRow& row, const SweepRequest& request, bool& candidate) {
-  if (request.rankByBer) {
+  if (request.rankByBer || request.rank == EyeRank::kHeightAtBer) {
     candidate = row.atBer.open;
     return row.atBer.height;
   }
@@ -17,18 +17,23 @@ double score(const SweepRow& row, const SweepRequest& request, bool& candidate) 
 }  // namespace
 
 bool parseEyeRank(const std::string& text, EyeRank& rank) {
-  if (text != "height" && text != "ratio")
-    return false;
-  rank = text == "height" ? EyeRank::kHeight : EyeRank::kRatio;
-  return true;
+  for (EyeRank each : {EyeRank::kHeightAtBer, EyeRank::kHeight, EyeRank::kRatio}) {
+    if (text == eyeRankName(each)) {
+      rank = each;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string eyeRankName(EyeRank rank) {
-  return rank == EyeRank::kHeight ? "height" : "ratio";
+  return rank == EyeRank::kHeightAtBer ? "ber" : rank == EyeRank::kHeight ? "height" : "ratio";
 }
 
 std::string rankCriterion(EyeRank rank) {
-  return rank == EyeRank::kHeight ? "largest eye height" : "largest eye opening ratio";
+  return rank == EyeRank::kHeightAtBer ? "largest eye height at the target BER"
+         : rank == EyeRank::kHeight    ? "largest eye height"
+                                       : "largest eye opening ratio";
 }
 
 long bestRow(const std::vector<SweepRow>& rows, const SweepRequest& request) {

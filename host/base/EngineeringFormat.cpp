@@ -19,7 +19,7 @@ std::string significant(double value, int digits) {
 
 }  // namespace
 
-std::string withUnit(double value, const std::string& unit) {
+std::string withUnit(double value, const std::string& unit, int digits) {
   if (!std::isfinite(value))
     return kUndefinedText;
   static const char* const kPrefixes[] = {"f", "p", "n", "µ", "m", "", "k", "M", "G", "T"};
@@ -30,16 +30,16 @@ std::string withUnit(double value, const std::string& unit) {
     const int thousands = static_cast<int>(std::floor(std::log10(std::abs(value)) / 3.0));
     // Beyond the prefixes an exponent says more than "0.00003 fs".
     if (thousands < -kNoPrefix || thousands > 9 - kNoPrefix)
-      return significant(value, 4) + " " + unit;
+      return significant(value, digits) + " " + unit;
     index = kNoPrefix + thousands;
     mantissa = value / std::pow(1000.0, index - kNoPrefix);
     // Rounding to four digits may carry 999.95 up to the next prefix.
-    if (std::abs(std::stod(significant(mantissa, 4))) >= 1000.0 && index < 9) {
+    if (std::abs(std::stod(significant(mantissa, digits))) >= 1000.0 && index < 9) {
       ++index;
       mantissa /= 1000.0;
     }
   }
-  return significant(mantissa, 4) + " " + kPrefixes[index] + unit;
+  return significant(mantissa, digits) + " " + kPrefixes[index] + unit;
 }
 
 std::string seconds(double value) {
@@ -51,7 +51,8 @@ std::string hertz(double value) {
 }
 
 std::string bitRate(double value) {
-  return withUnit(value, "b/s");
+  // Line rates are exact numbers (10.3125 Gb/s): every digit they have.
+  return withUnit(value, "b/s", 7);
 }
 
 std::string volts(double value) {

@@ -13,14 +13,14 @@ namespace norvask::host {
 inline constexpr const char* kUndefinedText = "undefined";
 
 // `value` scaled to the SI prefix (f to T) that leaves 1 <= |mantissa| < 1000,
-// with four significant digits and trailing zeros dropped, then a space and
-// the prefixed unit: withUnit(1.109375e-9, "s") is "1.109 ns". Zero has no
-// prefix ("0 V").
-std::string withUnit(double value, const std::string& unit);
+// with `digits` significant digits and trailing zeros dropped, then a space
+// and the prefixed unit: withUnit(1.109375e-9, "s") is "1.109 ns". Zero has
+// no prefix ("0 V").
+std::string withUnit(double value, const std::string& unit, int digits = 4);
 
 std::string seconds(double value);  // "1.109 ns"
 std::string hertz(double value);    // "1 GHz"
-std::string bitRate(double value);  // "2 Gb/s"
+std::string bitRate(double value);  // "2 Gb/s", "10.3125 Gb/s": up to 7 digits
 std::string volts(double value);    // "408 mV"
 
 // Plain number with four significant digits: "0.4049", "-12.5".

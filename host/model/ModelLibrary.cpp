@@ -27,10 +27,16 @@ void AmiLibrary::Unload() {
 
 Status AmiLibrary::Load(const std::string& path) {
   Unload();
-  handle_ = platform::openLibrary(path);
+  // A bare name would send the loader through the system's library folders
+  // and could load another file of that name; the user means the file here.
+  const bool bare = path.find_first_of("/\\") == std::string::npos;
+  const std::string file = bare ? std::string(".") + platform::pathSeparator() + path : path;
+  handle_ = platform::openLibrary(file);
   if (handle_ == nullptr) {
-    return Status::Error("cannot load the IBIS-AMI library " + path + ": " +
-                         platform::lastLoadError());
+    return Status::Error(
+        "cannot load the IBIS-AMI library " + path +
+        (bare ? " (a name without a folder is a file in the current folder)" : "") + ": " +
+        platform::lastLoadError());
   }
   init_ = reinterpret_cast<AmiInitFunction>(platform::findSymbol(handle_, "AMI_Init"));
   close_ = reinterpret_cast<AmiCloseFunction>(platform::findSymbol(handle_, "AMI_Close"));

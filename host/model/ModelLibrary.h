@@ -30,7 +30,9 @@ class AmiLibrary {
   AmiLibrary(const AmiLibrary&) = delete;
   AmiLibrary& operator=(const AmiLibrary&) = delete;
 
-  // Loads the library and looks up both entry points. On failure leaves
+  // Loads the library and looks up both entry points. A `path` without a
+  // folder names a file in the current folder, never one the system's
+  // library search would find. On failure leaves
   // nothing loaded.
   Status Load(const std::string& path);
 

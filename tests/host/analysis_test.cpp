@@ -258,11 +258,77 @@ TEST(StatisticalEye, DualDiracJitterNarrowsTheBathtubByItsPeakToPeak) {
   EXPECT_NEAR(plain.AtBer(1e-12).width, 1.0 - 2 * 0.02 * 6.838, 0.1 / 32);
 }
 
+TEST(StatisticalEye, JitterPastTheBitReadsTheNeighbouringBitsCursors) {
+  // Main cursor 1 and one post-cursor 0.25 a bit later, 8 samples per bit;
+  // data of +-0.5 V, decided at 0.45 V. On time, a sent 1 reads 0.5 +- 0.125
+  // and errs half the time, a sent 0 never: BER 1/4. Sampled a bit late, the
+  // post-cursor is the signal and the main cursor interferes: a 1 reads
+  // 0.125 +- 0.5 and errs half the time, a 0 never (BER 1/4). Sampled a bit
+  // early there is no signal: +-0.5 +-0.125 errs 3/4 of the time for a 1 and
+  // 1/4 for a 0 (BER 1/2). Dual-Dirac jitter of 2 UI samples at exactly those
+  // two instants, half the time each; read round the bit, it would stay 1/4.
+  StatisticalEyeSettings settings;
+  settings.samplesPerBit = 8;
+  std::vector<double> pulse(40, 0.0);
+  pulse[12] = 1.0;
+  pulse[20] = 0.25;
+  for (const auto& [dj, ber] : {std::pair{0.0, 0.25}, std::pair{2.0, 0.375}}) {
+    settings.deterministicJitter = dj;
+    const StatisticalEye eye = computed(pulse, {}, settings);
+    std::int32_t t = 0;
+    while (eye.ThresholdVoltage(t) < 0.45)
+      ++t;
+    ASSERT_LT(eye.ThresholdVoltage(t), 0.625);
+    EXPECT_DOUBLE_EQ(eye.Ber(4, t), ber) << dj;
+  }
+}
+
+TEST(StatisticalEye, DualDiracJitterOfOneBitClosesTheEyeAndKeepsItsCentre) {
+  StatisticalEyeSettings settings;
+  settings.noiseRms = 0.01;
+  for (const auto& [dj, open] : {std::pair{0.25, true}, std::pair{0.5, true}, std::pair{1.0, false},
+                                 std::pair{2.0, false}}) {
+    settings.deterministicJitter = dj;
+    const EyeAtBer at = computed(trianglePulse(32), {}, settings).AtBer(1e-12);
+    EXPECT_EQ(at.open, open) << dj;
+    // The triangle is symmetric: an open eye stays centred on its peak.
+    EXPECT_EQ(at.bestPhase, open ? 16 : 0) << dj;
+  }
+}
+
+TEST(StatisticalEye, BathtubWithRandomJitterIsTheQFunctionOfTheBitEdges) {
+  // A pulse flat for one bit of 64 samples (its peak marked in the middle),
+  // no noise: a sample inside the bit is always right, one outside it reads
+  // no signal and errs half the time. The sample k steps into the bit stays
+  // inside while Gaussian jitter of sigma steps, taken in whole-step cells,
+  // moves it less than k + 1/2 early or 63 - k + 1/2 late, so
+  // BER(k) = (Q((k + 1/2) / sigma) + Q((s - k - 1/2) / sigma)) / 2.
+  const int s = 64;
+  const double sigma = 0.1 * s;
+  std::vector<double> pulse(3 * s, 0.0);
+  for (int i = s; i < 2 * s; ++i)
+    pulse[std::size_t(i)] = i == s + s / 2 ? 1.0 + 1e-9 : 1.0;
+  StatisticalEyeSettings settings;
+  settings.samplesPerBit = s;
+  settings.randomJitterRms = sigma / s;
+  const StatisticalEye eye = computed(pulse, {}, settings);
+  ASSERT_EQ(eye.mainCursorIndex() - s / 2, s);  // phase k samples k steps into the bit
+  const std::vector<double> tub = eye.Bathtub(eye.thresholds() / 2);
+  for (int k = 0; k < s; ++k) {
+    const double expected = 0.5 * (q((k + 0.5) / sigma) + q((s - k - 0.5) / sigma));
+    EXPECT_NEAR(tub[std::size_t(k)], expected, 1e-9 * expected + 1e-20) << k;
+  }
+}
+
 TEST(StatisticalEye, RefusesWhatHasNoEyeAndSettingsOutOfRange) {
   StatisticalEyeSettings tooFine;
   tooFine.binFraction = 1e-9;
   StatisticalEyeSettings negativeNoise;
   negativeNoise.noiseRms = -0.01;
+  StatisticalEyeSettings wildRandomJitter;
+  wildRandomJitter.randomJitterRms = 1.01;
+  StatisticalEyeSettings wildDeterministicJitter;
+  wildDeterministicJitter.deterministicJitter = 2.01;
   const std::string noCursor = "statistical eye: the victim pulse has no positive main cursor";
   const struct {
     std::vector<double> victim;
@@ -270,8 +336,14 @@ TEST(StatisticalEye, RefusesWhatHasNoEyeAndSettingsOutOfRange) {
     std::string message;
   } cases[] = {
       {{}, {}, noCursor},
-      {{0.0, -1.0, -0.2}, {}, noCursor},
+      {{0.0, -1.0, 0.2}, {}, noCursor},
       {{0.0, 1.0}, tooFine, "statistical eye: the voltage grid would exceed 4194304 bins"},
+      {{0.0, 1.0},
+       wildRandomJitter,
+       "statistical eye: random jitter above 1 UI rms or deterministic jitter above 2 UI"},
+      {{0.0, 1.0},
+       wildDeterministicJitter,
+       "statistical eye: random jitter above 1 UI rms or deterministic jitter above 2 UI"},
       {{0.0, 1.0},
        negativeNoise,
        "statistical eye: samples per bit >= 1, amplitude and bin fraction > 0, noise, jitter and "
@@ -288,6 +360,8 @@ TEST(PulseResponse, StepMinusItselfOneBitLaterAndTheCursorsItHolds) {
   // is the step minus itself two samples later.
   EXPECT_EQ(pulseResponse({2.0, 0.0, 1.0}, 0.5, 2), (std::vector<double>{1.0, 1.0, 0.5, 0.5, 0.0}));
   EXPECT_EQ(mainCursorIndex({0.0, 3.0, 1.0, 3.0}), 1u);
+  EXPECT_EQ(mainCursorIndex({0.0, 1.0, -3.0, 3.0}), 3u);  // the largest, positive first
+  EXPECT_EQ(mainCursorIndex({0.5, -3.0, 1.0}), 1u);
   EXPECT_EQ(mainCursorIndex({}), 0u);
   // Two samples per bit: phase 0 holds 0.1, 1, 0 and 0.05, phase 1 holds
   // 0.2, -0.3 and 0.4; zero cursors are no interference.
@@ -330,9 +404,18 @@ TEST(RunAnalysis, TheFirstColumnIsTheVictimAndTheOthersAggressors) {
   EXPECT_NEAR(figures.eye.crosstalk, 0.1, 1e-9);
   EXPECT_TRUE(figures.atBer.open);
   EXPECT_NEAR(figures.atBer.height, 1.0 - 0.1, 2 * figures.statistical.binWidth());
+  // The worst case at the statistical eye's centre: the same 1 - 0.1.
+  EXPECT_NEAR(figures.worstCaseAtCentre, 1.0 - 0.1, 1e-9);
+  EXPECT_FALSE(figures.eye.inverted);
+  // Inverted, the link has the same eye, its main cursor negative.
+  const RunFigures upright = figures;
   run.columns[0] = {-1.0 / dt};
-  EXPECT_EQ(testing::failure(analyseRun(run, LinkTiming{2e9, s}, request, figures)),
-            "statistical eye: the victim pulse has no positive main cursor");
+  ASSERT_TRUE(testing::succeeded(analyseRun(run, LinkTiming{2e9, s}, request, figures)));
+  EXPECT_TRUE(figures.eye.inverted);
+  EXPECT_DOUBLE_EQ(figures.eye.mainCursor, -1.0);
+  EXPECT_EQ(figures.eye.height(), upright.eye.height());
+  EXPECT_EQ(figures.atBer.height, upright.atBer.height);
+  EXPECT_EQ(figures.atBer.width, upright.atBer.width);
 }
 
 }  // namespace

@@ -65,6 +65,8 @@ TEST(EngineeringFormat, PrefixesUnitsAndWords) {
   EXPECT_EQ(seconds(1.109375e-9), "1.109 ns");
   EXPECT_EQ(seconds(15.625e-12), "15.63 ps");
   EXPECT_EQ(bitRate(2e9), "2 Gb/s");
+  EXPECT_EQ(bitRate(10.3125e9), "10.3125 Gb/s");
+  EXPECT_EQ(bitRate(28.125e9), "28.125 Gb/s");
   EXPECT_EQ(hertz(5e8), "500 MHz");
   EXPECT_EQ(volts(0.40804), "408 mV");
   EXPECT_EQ(volts(-0.9999999), "-1 V");
