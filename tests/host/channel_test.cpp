@@ -154,6 +154,34 @@ TEST(ImpulseFile, ReadsColumnsAfterTitlesAndComments) {
   EXPECT_EQ(waveform.value, (std::vector<double>{1.5, -2.0, 3e9, 4.0}));
 }
 
+TEST(ImpulseFile, ACommentMarkEndsTheDataOfItsLine) {
+  using Samples = std::vector<double>;
+  const std::string twoNumbers = "ch.txt: line 2: expected two numbers (time in s, value in 1/s)";
+  const struct {
+    const char* text;
+    Samples time, value;
+    std::string refusal;
+  } cases[] = {
+      {"0 1e9 # note\n1e-12 2e9 ! note\n", {0, 1e-12}, {1e9, 2e9}, ""},
+      {"0 1% a\n1e-12, 2; b\n2e-12\t3* c\n", {0, 1e-12, 2e-12}, {1, 2, 3}, ""},
+      {"0 1#tight\n# between\n  ! indented\n%\n1e-12 2\n", {0, 1e-12}, {1, 2}, ""},
+      {"t v # title\n0 5\n;\n*\n1e-12 6 #\n", {0, 1e-12}, {5, 6}, ""},
+      {"0 1\n1e-12 # no value\n", {}, {}, twoNumbers + ", found 1 field"},
+      {"0 1\n1e-12 2 3 # three\n", {}, {}, twoNumbers + ", found 3 fields"},
+      {"0 1\n1e-12 x # text\n", {}, {}, twoNumbers + ", found 'x'"},
+      {"0 1\n1e-12 2#3\n", {0, 1e-12}, {1, 2}, ""},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.text);
+    SampledWaveform waveform;
+    const Status status = parseTwoColumnText(in, "ch.txt", waveform);
+    EXPECT_EQ(failure(status), c.refusal.empty() ? "<ok>" : c.refusal) << c.text;
+    if (status.ok()) {
+      EXPECT_TRUE(waveform.time == c.time && waveform.value == c.value) << c.text;
+    }
+  }
+}
+
 TEST(ImpulseFile, WrongFilesNameTheFileAndLine) {
   const std::string twoNumbers = ": expected two numbers (time in s, value in 1/s)";
   const std::string increase = ": time must increase from line to line";
