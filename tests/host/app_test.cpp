@@ -5,15 +5,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "ami/Norvask.h"
+#include "blocks/FIRwStepRespList.h"
 #include "host/app/HostRun.h"
 #include "host/app/NorvaskModel.h"
 #include "host/app/OptionTable.h"
 #include "host/app/TxiSweep.h"
+#include "host/channel/ChannelInput.h"
+#include "support/HostStatus.h"
+#include "support/ModelLibrary.h"
 #include "support/ScratchFiles.h"
 
 namespace norvask::host {
@@ -217,9 +226,61 @@ TEST(TxiSweep, TheBestRowByEachRankingTiesToTheLowerTxi) {
   }
   SweepRequest byBer;
   byBer.rankByBer = true;
-  EXPECT_EQ(bestTxi({rows[1]}, byBer), -1);  // a closed eye never wins
+  EXPECT_EQ(bestTxi({rows[1]}, byBer), -1);          // a closed eye never wins
   EXPECT_EQ(bestTxi({rows[0], rows[2]}, byBer), 0);  // a tie at the BER too
-  EXPECT_EQ(bestTxi({rows[3]}, {}), -1);  // nor do undefined figures
+  EXPECT_EQ(bestTxi({rows[3]}, {}), -1);             // nor do undefined figures
+}
+
+// The step-response index and eye opening ratio the equalizer's own search
+// settles on for `channel` (1/s) on the grid of `timing`.
+std::pair<std::int32_t, double> equalizerSearch(const std::vector<double>& channel,
+                                                const LinkTiming& timing) {
+  StepRespList list;
+  buildStepResponseList(list);
+  FIRwStepRespList equalizer;
+  equalizer.ChannelImpulse = &channel;
+  equalizer.BitRate = timing.BitRate;
+  equalizer.SamplesPerBit = timing.SamplesPerBit;
+  equalizer.AdaptStepRespIndex = 1;
+  equalizer.NumStepResp = kTxiSettings;
+  equalizer.StepResp_data_values = &list;
+  equalizer.SharedTimeAxis = 1;
+  std::ostringstream messages;
+  EXPECT_TRUE(equalizer.Setup(nullptr, messages) && equalizer.Initialize(messages))
+      << messages.str();
+  equalizer.Finalize();
+  return {equalizer.StepRespIndex, equalizer.bestEyeRatio()};
+}
+
+TEST(TxiSweep, RankedByRatioItPicksWhatTheEqualizersSearchPicks) {
+  const testing::ModelLibrary library;
+  ASSERT_EQ(library.loadError, "");
+  const struct {
+    double bitRate;
+    std::int32_t samplesPerBit;
+    double loss;
+  } cases[] = {{5e9, 32, 10.0}, {2e9, 16, 3.0}, {8e9, 16, 20.0}, {1.25e9, 32, 30.0}};
+  std::set<std::int32_t> chosen;
+  for (const auto& c : cases) {
+    const LinkTiming timing{c.bitRate, c.samplesPerBit};
+    ChannelSet channels;
+    ChannelInfo info;
+    ASSERT_TRUE(testing::succeeded(
+        loadChannelInput({"", "", {}, BandWindow::kNone, c.loss, 64.0}, timing, channels, info)));
+    SweepRequest request;
+    request.tailTime = kDefaultTailTime;
+    request.rank = EyeRank::kRatio;
+    TxiSweep sweep;
+    ASSERT_TRUE(testing::succeeded(sweepTxi(library, channels, timing, request, sweep)));
+    ASSERT_EQ(sweep.rows.size(), 16u);
+    const auto [index, ratio] = equalizerSearch(channels.channel, timing);
+    EXPECT_EQ(sweep.bestTxi + 1, index) << c.loss << " dB at " << c.bitRate;
+    ASSERT_GE(sweep.bestTxi, 0);
+    EXPECT_NEAR(sweep.rows[static_cast<std::size_t>(sweep.bestTxi)].eye.openingRatio(), ratio,
+                1e-9 * std::abs(ratio));
+    chosen.insert(sweep.bestTxi);
+  }
+  EXPECT_GT(chosen.size(), 1u);  // the channels differ enough for different winners
 }
 
 TEST(HostOptions, EveryOptionIsInTheHelpWithItsDefaultAndParses) {
