@@ -12,19 +12,24 @@ namespace norvask::host {
 
 namespace {
 
-bool isBlankOrComment(const std::string& line) {
-  const auto first = line.find_first_not_of(" \t\r");
-  if (first == std::string::npos)
-    return true;
-  const char lead = line[first];
-  return lead == '#' || lead == '!' || lead == '%' || lead == ';' || lead == '*';
+bool isCommentMark(char c) {
+  return c == '#' || c == '!' || c == '%' || c == ';' || c == '*';
 }
 
-// Splits on white space and commas; a line "1e-12, 3.5" gives two fields.
+bool isBlankOrComment(const std::string& line) {
+  const auto first = line.find_first_not_of(" \t\r");
+  return first == std::string::npos || isCommentMark(line[first]);
+}
+
+// Splits on white space and commas; a line "1e-12, 3.5" gives two fields. A
+// comment mark ends the data, so exports that annotate a line ("0 1e9 # peak")
+// read as they would without the note.
 std::vector<std::string> splitFields(const std::string& line) {
   std::vector<std::string> fields;
   std::string field;
   for (char c : line) {
+    if (isCommentMark(c))
+      break;
     if (c == ',' || c == ' ' || c == '\t' || c == '\r') {
       if (!field.empty())
         fields.push_back(field);

@@ -173,6 +173,41 @@ TEST(StatisticalEye, AtVanishingBerIsThePeakDistortionEye) {
   }
 }
 
+TEST(StatisticalEye, OneCursorPerPhaseGivesItsHeightToTheBinAndOneWholeBitOpen) {
+  // A pulse one bit long peaking at its middle: every phase sees one cursor
+  // and nothing else, so the levels are exactly +-amplitude x cursor; the bin
+  // is 1/1000 of the peak level, the opening 2000 bins at the peak's phase,
+  // and the eye is open at every phase: one unit interval, centred on it.
+  const struct {
+    std::vector<double> pulse;
+    double amplitude;
+  } cases[] = {
+      {{0.25, 0.5, 1.0, 0.5}, 0.5},
+      {{0.1, 0.3, 0.8, 0.6}, 0.4},
+      {{0.2, 0.2, 0.2, 0.2, 0.7, 0.6, 0.5, 0.4}, 0.5},
+      {{0.3, 0.9}, 1.0},
+  };
+  for (const auto& c : cases) {
+    StatisticalEyeSettings settings;
+    settings.samplesPerBit = static_cast<std::int32_t>(c.pulse.size());
+    settings.amplitude = c.amplitude;
+    const StatisticalEye eye = computed(c.pulse, {}, settings);
+    const double peak = c.pulse[c.pulse.size() / 2];
+    EXPECT_NEAR(eye.binWidth(), 1e-3 * c.amplitude * peak, 1e-18);
+    for (const double ber : {1e-3, 1e-12, 1e-30}) {
+      const EyeAtBer open = eye.AtBer(ber);
+      EXPECT_TRUE(open.open);
+      EXPECT_EQ(open.height, 2000 * eye.binWidth()) << peak << ' ' << ber;
+      EXPECT_NEAR(open.height, 2.0 * c.amplitude * peak, 1e-12);
+      EXPECT_EQ(open.bestPhase, settings.samplesPerBit / 2);
+      EXPECT_EQ(eye.ThresholdVoltage(open.bestThreshold), 0.5 * eye.binWidth());
+      EXPECT_EQ(open.left, -0.5);
+      EXPECT_EQ(open.right, 0.5);
+      EXPECT_EQ(open.width, 1.0);
+    }
+  }
+}
+
 TEST(StatisticalEye, NoiseAloneGivesTheQFunctionDeepIntoTheTail) {
   StatisticalEyeSettings settings;
   settings.samplesPerBit = 8;

@@ -5,16 +5,26 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "ami/Norvask.h"
+#include "blocks/FIRwStepRespList.h"
 #include "host/app/HostRun.h"
 #include "host/app/NorvaskModel.h"
 #include "host/app/OptionTable.h"
 #include "host/app/ParameterSweep.h"
+#include "host/channel/ChannelInput.h"
+#include "host/kit/SweepAxes.h"
+#include "support/HostStatus.h"
+#include "support/ModelLibrary.h"
 #include "support/ScratchFiles.h"
 
 namespace norvask::host {
@@ -219,6 +229,65 @@ TEST(ParameterSweep, TheBestRowByEachRankingTiesToTheEarlierPoint) {
   SweepRequest byHeight;
   byHeight.rank = EyeRank::kHeight;
   EXPECT_EQ(bestRow({rows[3]}, byHeight), -1);  // nor do undefined figures
+}
+
+// The step-response index and eye opening ratio the equalizer's own search
+// settles on for `channel` (1/s) on the grid of `timing`.
+std::pair<std::int32_t, double> equalizerSearch(const std::vector<double>& channel,
+                                                const LinkTiming& timing) {
+  StepRespList list;
+  buildStepResponseList(list);
+  FIRwStepRespList equalizer;
+  equalizer.ChannelImpulse = &channel;
+  equalizer.BitRate = timing.BitRate;
+  equalizer.SamplesPerBit = timing.SamplesPerBit;
+  equalizer.AdaptStepRespIndex = 1;
+  equalizer.NumStepResp = kTxiSettings;
+  equalizer.StepResp_data_values = &list;
+  equalizer.SharedTimeAxis = 1;
+  std::ostringstream messages;
+  EXPECT_TRUE(equalizer.Setup(nullptr, messages) && equalizer.Initialize(messages))
+      << messages.str();
+  equalizer.Finalize();
+  return {equalizer.StepRespIndex, equalizer.bestEyeRatio()};
+}
+
+TEST(ParameterSweep, RankedByRatioItPicksWhatTheEqualizersSearchPicks) {
+  const testing::ModelLibrary library;
+  ASSERT_EQ(library.loadError, "");
+  const struct {
+    double bitRate;
+    std::int32_t samplesPerBit;
+    double loss;
+  } cases[] = {{5e9, 32, 10.0}, {2e9, 16, 3.0}, {8e9, 16, 20.0}, {1.25e9, 32, 30.0}};
+  std::set<std::int32_t> chosen;
+  for (const auto& c : cases) {
+    const LinkTiming timing{c.bitRate, c.samplesPerBit};
+    ChannelSet channels;
+    ChannelInfo info;
+    ASSERT_TRUE(testing::succeeded(
+        loadChannelInput({"", "", {}, BandWindow::kNone, c.loss, 64.0}, timing, channels, info)));
+    SweepRequest request;
+    request.tailTime = kDefaultTailTime;
+    request.rank = EyeRank::kRatio;
+    std::vector<SweepAxis> axes;
+    ASSERT_TRUE(testing::succeeded(readSweepAxes(norvaskBuiltInTree(), {"txi"}, axes)));
+    const auto runPoint = [&](const std::string&, const AmiSettings& point, ModelRun& run) {
+      run = runThroughModel(library, channels, timing, kDefaultTailTime,
+                            norvaskParameters(std::stoi(point.at("txi")), 1.0));
+      return Status::Ok();
+    };
+    ParameterSweep sweep;
+    ASSERT_TRUE(testing::succeeded(sweepParameters(timing, request, axes, runPoint, sweep)));
+    ASSERT_EQ(sweep.rows.size(), 16u);
+    const auto [index, ratio] = equalizerSearch(channels.channel, timing);
+    EXPECT_EQ(sweep.best + 1, index) << c.loss << " dB at " << c.bitRate;
+    ASSERT_GE(sweep.best, 0);
+    EXPECT_NEAR(sweep.rows[static_cast<std::size_t>(sweep.best)].eye.openingRatio(), ratio,
+                1e-9 * std::abs(ratio));
+    chosen.insert(static_cast<std::int32_t>(sweep.best));
+  }
+  EXPECT_GT(chosen.size(), 1u);  // the channels differ enough for different winners
 }
 
 TEST(HostOptions, EveryOptionIsInTheHelpWithItsDefaultAndParses) {

@@ -4,6 +4,7 @@
 // closed form (tools/TouchstoneWriter.h).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -53,6 +54,13 @@ std::complex<double> twoPort(double f, int to, int from) {
 Status parse(const std::string& text, int ports, NetworkData& network) {
   std::istringstream in(text);
   return parseTouchstone(in, "ch.s2p", ports, network);
+}
+
+double area(const std::vector<double>& impulse, double dt) {
+  double sum = 0.0;
+  for (double sample : impulse)
+    sum += sample * dt;
+  return sum;
 }
 
 TEST(TouchstoneReader, EveryFormatUnitAndVersionReadsTheSameNetwork) {
@@ -144,6 +152,99 @@ TEST(TouchstoneReader, ErrorsNameTheFileAndLine) {
   EXPECT_EQ(portsFromFileName("lane.sxp"), 0);
 }
 
+// A reciprocal 4-port whose ten entries on and above the diagonal all differ
+// (0-based ports), so a triangle read in the other order lands elsewhere.
+std::complex<double> symmetricEntry(int to, int from) {
+  const int low = std::min(to, from);
+  const int high = std::max(to, from);
+  return {double(4 * low + high + 1), -double(low + 2 * high + 1)};
+}
+
+// Version 2 text of that network at 1 and 2 GHz (times 1 and 2), each row on
+// a line of its own, holding the entries `format` keeps.
+std::string matrixFormatFile(const std::string& format) {
+  std::ostringstream text;
+  text << "[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] 4\n[Matrix Format] " << format
+       << "\n[Network Data]\n";
+  for (int f = 1; f <= 2; ++f) {
+    text << f;
+    for (int row = 0; row < 4; ++row) {
+      for (int column = 0; column < 4; ++column) {
+        const bool kept = format == "Full" || (format == "Lower" ? column <= row : column >= row);
+        if (kept)
+          text << ' ' << f * symmetricEntry(row, column).real() << ' '
+               << f * symmetricEntry(row, column).imag();
+      }
+      text << '\n';
+    }
+  }
+  return text.str();
+}
+
+TEST(TouchstoneReader, FullLowerAndUpperMatricesGiveOneNetwork) {
+  for (const char* format : {"Full", "Lower", "Upper"}) {
+    NetworkData network;
+    ASSERT_TRUE(succeeded(parse(matrixFormatFile(format), 0, network))) << format;
+    ASSERT_EQ(network.values.size(), 32u) << format;
+    for (int f = 0; f < 2; ++f) {
+      for (int to = 0; to < 4; ++to) {
+        for (int from = 0; from < 4; ++from)
+          EXPECT_EQ(network.S(f, to, from), double(f + 1) * symmetricEntry(to, from))
+              << format << " S" << to + 1 << from + 1;
+      }
+    }
+  }
+}
+
+// An isolator-like 4-port (P from port 1 to 3, N from 2 to 4): every path
+// forward differs from its way back. S[to][from], 1-based less one.
+constexpr double kIsolator[4][4] = {{1e-3, 2e-3, 0.30, 0.05},
+                                    {3e-3, 4e-3, 0.02, 0.30},
+                                    {0.90, 0.06, 5e-3, 6e-3},
+                                    {0.01, 0.80, 7e-3, 8e-3}};
+
+// The differential block of the mixed-mode matrix M S M^T, M's first rows
+// the differential modes (e1 - e2) / sqrt 2 and (e3 - e4) / sqrt 2:
+// [1][0] is SDD21 (pair 1,2 to pair 3,4), [0][1] SDD12.
+std::array<std::array<double, 2>, 2> differentialBlock() {
+  const double r = 1.0 / std::sqrt(2.0);
+  const double m[2][4] = {{r, -r, 0, 0}, {0, 0, r, -r}};
+  std::array<std::array<double, 2>, 2> block{};
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j)
+      for (int k = 0; k < 4; ++k)
+        for (int l = 0; l < 4; ++l)
+          block[i][j] += m[i][k] * kIsolator[k][l] * m[j][l];
+  return block;
+}
+
+TEST(SParameterConversion, ANonReciprocalLaneGivesSdd21ForwardAndSdd12Backward) {
+  const auto mixed = differentialBlock();  // SDD21 0.815, SDD12 0.265
+  NetworkData network;
+  network.ports = 4;
+  network.frequencies = {1e9};
+  for (const auto& row : kIsolator)
+    network.values.insert(network.values.end(), std::begin(row), std::end(row));
+  EXPECT_NEAR(differentialTransfer(network, 1, 2, 3, 4)[0].real(), mixed[1][0], 1e-15);
+  EXPECT_NEAR(differentialTransfer(network, 3, 4, 1, 2)[0].real(), mixed[0][1], 1e-15);
+  // The same network as a file, with a delayed low-pass on every path.
+  const auto isolator = [](double f, int to, int from) {
+    return kIsolator[to - 1][from - 1] * lowPass(f) / kGain;
+  };
+  const std::string s4p =
+      writeScratch("isolator.s4p", writeTouchstone(frequencyGrid(1e7, 2e7, 1000), 4, isolator, {}));
+  const LinkTiming timing{2e9, 32};
+  const std::pair<const char*, double> lanes[] = {{"1,2,3,4", mixed[1][0]},
+                                                  {"3,4,1,2", mixed[0][1]}};
+  for (const auto& [ports, dcGain] : lanes) {
+    ChannelSet channels;
+    ChannelInfo info;
+    ASSERT_TRUE(
+        succeeded(loadChannelInput({s4p, ports, {}, BandWindow::kHann}, timing, channels, info)));
+    EXPECT_NEAR(area(channels.channel, timing.sampleInterval()), dcGain, 1e-4) << ports;
+  }
+}
+
 TEST(ImpulseFile, ReadsColumnsAfterTitlesAndComments) {
   std::istringstream in(
       "Time (s), Impulse (1/s)\ntime value\n# exported by a field solver\n"
@@ -152,6 +253,34 @@ TEST(ImpulseFile, ReadsColumnsAfterTitlesAndComments) {
   ASSERT_TRUE(succeeded(parseTwoColumnText(in, "ch.txt", waveform)));
   EXPECT_EQ(waveform.time, (std::vector<double>{0.0, 1e-12, 2e-12, 3e-12}));
   EXPECT_EQ(waveform.value, (std::vector<double>{1.5, -2.0, 3e9, 4.0}));
+}
+
+TEST(ImpulseFile, ACommentMarkEndsTheDataOfItsLine) {
+  using Samples = std::vector<double>;
+  const std::string twoNumbers = "ch.txt: line 2: expected two numbers (time in s, value in 1/s)";
+  const struct {
+    const char* text;
+    Samples time, value;
+    std::string refusal;
+  } cases[] = {
+      {"0 1e9 # note\n1e-12 2e9 ! note\n", {0, 1e-12}, {1e9, 2e9}, ""},
+      {"0 1% a\n1e-12, 2; b\n2e-12\t3* c\n", {0, 1e-12, 2e-12}, {1, 2, 3}, ""},
+      {"0 1#tight\n# between\n  ! indented\n%\n1e-12 2\n", {0, 1e-12}, {1, 2}, ""},
+      {"t v # title\n0 5\n;\n*\n1e-12 6 #\n", {0, 1e-12}, {5, 6}, ""},
+      {"0 1\n1e-12 # no value\n", {}, {}, twoNumbers + ", found 1 field"},
+      {"0 1\n1e-12 2 3 # three\n", {}, {}, twoNumbers + ", found 3 fields"},
+      {"0 1\n1e-12 x # text\n", {}, {}, twoNumbers + ", found 'x'"},
+      {"0 1\n1e-12 2#3\n", {0, 1e-12}, {1, 2}, ""},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.text);
+    SampledWaveform waveform;
+    const Status status = parseTwoColumnText(in, "ch.txt", waveform);
+    EXPECT_EQ(failure(status), c.refusal.empty() ? "<ok>" : c.refusal) << c.text;
+    if (status.ok()) {
+      EXPECT_TRUE(waveform.time == c.time && waveform.value == c.value) << c.text;
+    }
+  }
 }
 
 TEST(ImpulseFile, WrongFilesNameTheFileAndLine) {
@@ -236,13 +365,6 @@ TEST(SParameterConversion, DelayedLowPassGivesItsDcGainDelayAndStepResponse) {
     EXPECT_NEAR(insertionLoss_dB(network.frequencies, singleEndedTransfer(network), 1e9),
                 -20.0 * std::log10(kGain / std::sqrt(1.25)), 1e-6);
   }
-}
-
-double area(const std::vector<double>& impulse, double dt) {
-  double sum = 0.0;
-  for (double sample : impulse)
-    sum += sample * dt;
-  return sum;
 }
 
 TEST(SParameterConversion, InvertedDataAboveDcKeepsItsSignAndEveryWindowItsArea) {
@@ -373,6 +495,53 @@ TEST(SParameterConversion, ImpulseFileAndTouchstoneOfOneChannelGiveOneEye) {
   // sources agree within 5 mV of the 1 V swing.
   EXPECT_NEAR(eyes[0].height(), eyes[1].height(), 1e-3);
   EXPECT_NEAR(eyes[0].openingRatio(), eyes[1].openingRatio(), 1e-3);
+}
+
+TEST(ChannelFigures, LossAtNyquistDoesNotDependOnWhereTheEnergySits) {
+  // Two samples of 0.5 / dt one interval apart: |H(f)| = cos(pi f dt), and at
+  // Nyquist f dt = 1 / (2 x samples per bit), wherever the pair sits; the
+  // delays 1023 and 2047 put it across the sum's renormalisation points.
+  const struct {
+    int samplesPerBit;
+    std::size_t delay;
+  } cases[] = {{2, 0},    {2, 7},     {2, 1023}, {2, 2047}, {2, 5000},
+               {3, 1023}, {32, 1023}, {32, 0},   {32, 3070}};
+  for (const auto& c : cases) {
+    const LinkTiming timing{2e9, c.samplesPerBit};
+    const double dt = timing.sampleInterval();
+    std::vector<double> impulse(c.delay + 100, 0.0);
+    impulse[c.delay] = impulse[c.delay + 1] = 0.5 / dt;
+    ChannelInfo info;
+    describeImpulse(impulse, timing, info);
+    const double expected = -20.0 * std::log10(std::cos(kPi / (2.0 * c.samplesPerBit)));
+    EXPECT_NEAR(info.lossAtNyquist_dB, expected, 1e-9) << c.samplesPerBit << ' ' << c.delay;
+    EXPECT_NEAR(info.dcGain, 1.0, 1e-12);
+  }
+}
+
+TEST(LossyChannel, LossAtNyquistIsTheSettingAndTheAreaTheDcGain) {
+  // Truncating the tail to 64 unit intervals and rescaling to the DC gain move
+  // the loss at Nyquist by far less than 0.05 dB. Half way to Nyquist the loss
+  // lies between the laws in f and in sqrt f.
+  const struct {
+    double bitRate;
+    int samplesPerBit;
+    double loss;
+  } cases[] = {{2e9, 32, 0.0},     {2e9, 32, 5.0},   {5e9, 32, 10.0},
+               {2.8e10, 16, 20.0}, {1e10, 20, 30.0}, {1.25e9, 32, 3.0}};
+  for (const auto& c : cases) {
+    const LinkTiming timing{c.bitRate, c.samplesPerBit};
+    const double dt = timing.sampleInterval();
+    ChannelSet channels;
+    ChannelInfo info;
+    ASSERT_TRUE(succeeded(
+        loadChannelInput({"", "", {}, BandWindow::kNone, c.loss, 64.0}, timing, channels, info)));
+    EXPECT_NEAR(info.lossAtNyquist_dB, c.loss, 0.05) << c.loss << " dB at " << c.bitRate;
+    EXPECT_NEAR(area(channels.channel, dt), 1.0, 1e-12);
+    const double half = impulseLoss_dB(channels.channel, dt, c.bitRate / 4.0);
+    EXPECT_GE(half, 0.45 * c.loss - 1e-9) << c.loss;
+    EXPECT_LE(half, c.loss / std::sqrt(2.0) + 1e-9) << c.loss;
+  }
 }
 
 TEST(ShippedExample, IsWhatTheGeneratorWrites) {
