@@ -1,16 +1,20 @@
 // Direct-form FIR speed: the per-sample Run against the block path RunBlock on
 // a column of the size the model filters (2006 taps, as 28 Gb/s at 32 samples
 // per bit gives), and the machine's multiply-add limit for every instruction
-// set the block path can pick (MachineLimit.h says how it is measured).
+// set the block path can pick (MachineLimit.h says how it is measured). Also
+// the FFT of the FIR's block-convolution path alone, up to the 262,144 points
+// a Touchstone conversion at 28 Gb/s and 32 samples per bit asks for.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <complex>
 #include <cstdint>
 #include <random>
 #include <sstream>
 #include <vector>
 
 #include "MachineLimit.h"
+#include "dsp/FFT.h"
 #include "dsp/FIR.h"
 #include "dsp/FirKernel.h"
 
@@ -83,6 +87,24 @@ void BM_FirRunBlock(benchmark::State& state) {
   SetRate(state);
 }
 BENCHMARK(BM_FirRunBlock)->Unit(benchmark::kMillisecond);
+
+// One inverse transform per iteration, on a fresh copy of the same data.
+void BM_FftInverse(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const std::vector<double> parts = RandomSamples(2 * n, 11);
+  std::vector<std::complex<double>> input(n), work(n);
+  for (std::size_t i = 0; i < n; ++i)
+    input[i] = {parts[2 * i], parts[2 * i + 1]};
+  FFT fft;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::copy(input.begin(), input.end(), work.begin());
+    state.ResumeTiming();
+    fft.ComplexFFT(work, 0);
+    benchmark::DoNotOptimize(work.data());
+  }
+}
+BENCHMARK(BM_FftInverse)->Arg(1 << 12)->Arg(1 << 15)->Arg(1 << 18)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace norvask

@@ -2,8 +2,10 @@
 // power-of-two transform. The forward direction carries the 1/N scaling, so a
 // forward call followed by an inverse call returns the original data.
 //
-// The twiddle factor of each stage is advanced by a recurrence instead of a
-// table, so the object owns nothing and a transform allocates nothing.
+// The twiddle factor of each stage is advanced by a recurrence instead of
+// being taken from a table of sines, so the object owns nothing and a
+// transform allocates nothing. The butterflies run as wide as the processor
+// allows, with results that do not depend on the width.
 #ifndef NORVASK_DSP_FFT_H_
 #define NORVASK_DSP_FFT_H_
 

@@ -98,6 +98,85 @@ double windowAt(BandWindow window, double f, double edge) {
   return 0.5 * (1.0 + std::cos(kPi * (f - flat) / (edge - flat)));
 }
 
+// The spectrum's bins k = 0, 1, ... at k * binWidth up to the band edge (at
+// most n / 2 + 1 of them); the bins above are zero.
+std::vector<std::complex<double>> bandBins(const PolarTable& table, BandWindow window,
+                                           double binWidth, double bandEdge, std::size_t n) {
+  std::vector<std::complex<double>> bins;
+  PolarInterpolator interpolate(table);
+  for (std::size_t k = 0; k <= n / 2; ++k) {
+    const double f = static_cast<double>(k) * binWidth;
+    if (f > bandEdge)
+      break;
+    bins.push_back(windowAt(window, f, bandEdge) * interpolate.At(f));
+  }
+  return bins;
+}
+
+// Bin k of the n-point spectrum of a real signal, from its band `bins`: the
+// upper half holds the conjugates of the lower, bin n / 2 only a real part.
+std::complex<double> hermitianBin(const std::vector<std::complex<double>>& bins, std::size_t n,
+                                  std::size_t k) {
+  const std::size_t mirrored = k <= n / 2 ? k : n - k;
+  if (mirrored >= bins.size())
+    return 0.0;
+  if (k == n / 2)
+    return bins[k].real();
+  return k < n / 2 ? bins[k] : std::conj(bins[mirrored]);
+}
+
+// e^(2 pi i k / n) for k < n / 2 as a product of a coarse and a fine root, so
+// that a few thousand sines serve every bin.
+class UnitRoots {
+ public:
+  explicit UnitRoots(std::size_t n) : n_(n) {
+    for (std::size_t k = 0; k < kFine; ++k)
+      fine_.push_back(Root(k));
+    for (std::size_t k = 0; k < n / 2; k += kFine)
+      coarse_.push_back(Root(k));
+  }
+
+  std::complex<double> At(std::size_t k) const { return coarse_[k / kFine] * fine_[k % kFine]; }
+
+ private:
+  static constexpr std::size_t kFine = 64;
+
+  std::complex<double> Root(std::size_t k) const {
+    return std::polar(1.0, 2.0 * kPi * static_cast<double>(k) / static_cast<double>(n_));
+  }
+
+  std::size_t n_;
+  std::vector<std::complex<double>> fine_;
+  std::vector<std::complex<double>> coarse_;
+};
+
+// The real n-point inverse transform of the spectrum whose band is `bins`,
+// times `scale`, from one transform of half the length (half the work and
+// half the memory): with X[k] the bins, E[k] = X[k] + X[k + n/2] transforms
+// to the even samples and O[k] = (X[k] - X[k + n/2]) e^(2 pi i k / n) to the
+// odd ones, both real, so E + iO gives them as real and imaginary parts.
+void realInverseTransform(const std::vector<std::complex<double>>& bins, std::size_t n,
+                          double scale, std::vector<double>& samples) {
+  const std::size_t half = n / 2;
+  const std::size_t band = bins.size();
+  const UnitRoots roots(n);
+  std::vector<std::complex<double>> packed(half, 0.0);
+  for (std::size_t k = 0; k < half; ++k) {
+    if (k >= band && half - k >= band)
+      continue;  // both bins past the band
+    const std::complex<double> low = hermitianBin(bins, n, k);
+    const std::complex<double> high = hermitianBin(bins, n, k + half);
+    const std::complex<double> odd = (low - high) * roots.At(k);
+    packed[k] = low + high + std::complex<double>(-odd.imag(), odd.real());
+  }
+  FFT().ComplexFFT(packed, kInverse);
+  samples.resize(n);
+  for (std::size_t s = 0; s < half; ++s) {
+    samples[2 * s] = packed[s].real() * scale;
+    samples[2 * s + 1] = packed[s].imag() * scale;
+  }
+}
+
 }  // namespace
 
 bool parseBandWindow(const std::string& text, BandWindow& window) {
@@ -136,23 +215,11 @@ Status transferToImpulse(const std::vector<double>& frequencies,
   channel.dcGain = table.sign * table.magnitude[0];
   channel.dcExtrapolated = frequencies[0] > 0.0;
 
-  std::vector<std::complex<double>> spectrum(n, 0.0);
-  PolarInterpolator interpolate(table);
-  for (std::size_t k = 0; k <= n / 2; ++k) {
-    const double f = static_cast<double>(k) * binWidth;
-    if (f > channel.bandEdge)
-      break;
-    spectrum[k] = windowAt(window, f, channel.bandEdge) * interpolate.At(f);
-    if (k > 0)
-      spectrum[n - k] = std::conj(spectrum[k]);
-  }
-  spectrum[n / 2] = spectrum[n / 2].real();
-  FFT().ComplexFFT(spectrum, kInverse);
+  const std::vector<std::complex<double>> bins =
+      bandBins(table, window, binWidth, channel.bandEdge, n);
   // The inverse sum approximates the integral of H e^(j2pi f t) df with df =
   // binWidth; dividing by N dt = 1 / binWidth gives h(t) in 1/s.
-  channel.impulse.resize(n);
-  for (std::size_t i = 0; i < n; ++i)
-    channel.impulse[i] = spectrum[i].real() * binWidth;
+  realInverseTransform(bins, n, binWidth, channel.impulse);
   return Status::Ok();
 }
 

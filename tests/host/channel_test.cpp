@@ -389,6 +389,26 @@ TEST(SParameterConversion, InvertedDataAboveDcKeepsItsSignAndEveryWindowItsArea)
             "samples at 1 ps; the limit is 4194304 samples");
 }
 
+TEST(SParameterConversion, AFlatBandDelayedByWholeSamplesIsOneSample) {
+  // |H| = 1 to the Nyquist frequency with phase -2 pi f tau: every bin lies on
+  // a data point, so the impulse is 1/dt at sample tau/dt and 0 elsewhere.
+  const double dt = 1e-12;
+  const int samples = 16;
+  for (const int delay : {0, 1, 3, 6}) {
+    std::vector<double> grid;
+    std::vector<std::complex<double>> delayed;
+    for (int k = 0; k <= samples / 2; ++k) {
+      grid.push_back(k / (samples * dt));
+      delayed.push_back(std::polar(1.0, -2.0 * kPi * k * delay / samples));
+    }
+    ConvertedChannel channel;
+    ASSERT_TRUE(succeeded(transferToImpulse(grid, delayed, dt, BandWindow::kNone, "ch", channel)));
+    ASSERT_EQ(channel.impulse.size(), static_cast<std::size_t>(samples));
+    for (int t = 0; t < samples; ++t)
+      EXPECT_NEAR(channel.impulse[t] * dt, t == delay ? 1.0 : 0.0, 1e-12) << delay << " " << t;
+  }
+}
+
 // Lines P (1 to 2) and N (3 to 4) with far-end coupling 0.1 between them, and
 // a second lane (5 to 6, 7 to 8) that couples 0.05 into the first's output.
 std::complex<double> twoLanes(double f, int to, int from) {
