@@ -107,62 +107,48 @@ TEST(KitRun, RefusesSettingsAndSweepsWithTheAllowedValues) {
   const std::string settable = "; settable: OutputGain, txi\n";
   const struct {
     std::vector<std::string> arguments;
-    int exitCode;
     std::string error;
+    int exitCode = 1;
   } cases[] = {
-      {{"--set", "txi=16"}, 1, "--set txi=16: txi 16 is outside the range; allowed: 0 to 15\n"},
-      {{"--set", "txi=three"},
-       1,
-       "--set txi=three: txi three is not an Integer; allowed: 0 to 15\n"},
-      {{"--set", "txi=2.5"}, 1, "--set txi=2.5: txi 2.5 is not an Integer; allowed: 0 to 15\n"},
+      {{"--set", "txi=16"}, "--set txi=16: txi 16 is outside the range; allowed: 0 to 15\n"},
+      {{"--set", "txi=three"}, "--set txi=three: txi three is not an Integer; allowed: 0 to 15\n"},
+      {{"--set", "txi=2.5"}, "--set txi=2.5: txi 2.5 is not an Integer; allowed: 0 to 15\n"},
       {{"--set", "OutputGain=20"},
-       1,
        "--set OutputGain=20: OutputGain 20 is outside the range; allowed: -10 to 10\n"},
       {{"--set", "OutputGain=big"},
-       1,
        "--set OutputGain=big: OutputGain big is not a Float; allowed: -10 to 10\n"},
-      {{"--set", "gain=1"}, 1, "--set gain=1: Norvask has no parameter gain" + settable},
+      {{"--set", "gain=1"}, "--set gain=1: Norvask has no parameter gain" + settable},
       {{"--set", "AMI_Version=7"},
-       1,
        "--set AMI_Version=7: AMI_Version is not settable (reserved, Usage Info)" + settable},
-      {{"--set", "txi"}, 1, "--set txi: expected NAME=VALUE, got 'txi'\n"},
+      {{"--set", "txi"}, "--set txi: expected NAME=VALUE, got 'txi'\n"},
       {{"--txi", "3"},
-       2,
-       "--txi and --gain set the built-in model; with --ibs use --set NAME=VALUE\n"},
+       "--txi and --gain set the built-in model; with --ibs use --set NAME=VALUE\n",
+       2},
       {{"--component", "Other"},
-       1,
        "--ibs: " + kKit + ": has no component Other; components: Norvask_Tx\n"},
       {{"--model", "other"},
-       1,
        "--ibs: " + kKit +
            ": component Norvask_Tx has no pin on model other with an [Algorithmic Model]; those "
            "it has: norvask_tx\n"},
       {{"--sweep", "OutputGain"},
-       1,
        "--sweep OutputGain: OutputGain (Float, allowed: -10 to 10) needs its values: "
        "OutputGain=START:STOP:STEP or OutputGain=a,b,c\n"},
       {{"--sweep", "OutputGain=0:20:1"},
-       1,
        "--sweep OutputGain=0:20:1: OutputGain 11 is outside the range; allowed: -10 to 10\n"},
       {{"--sweep", "OutputGain=1:0:1"},
-       1,
        "--sweep OutputGain=1:0:1: expected START:STOP:STEP with START <= STOP and STEP > 0, got "
        "'1:0:1'\n"},
-      {{"--sweep", "txi=1,x"}, 1, "--sweep txi=1,x: txi x is not an Integer; allowed: 0 to 15\n"},
+      {{"--sweep", "txi=1,x"}, "--sweep txi=1,x: txi x is not an Integer; allowed: 0 to 15\n"},
       {{"--sweep", "OutputGain=-10:10:0.001"},
-       1,
        "--sweep OutputGain=-10:10:0.001: 20001 points; the limit is 4096\n"},
       {{"--sweep", "txi", "--sweep", "OutputGain=-10:10:0.01"},
-       1,
        "--sweep: 32016 points; the limit is 4096\n"},
-      {{"--sweep", "txi", "--sweep", "txi=1,2"}, 1, "--sweep txi=1,2: txi is swept twice\n"},
+      {{"--sweep", "txi", "--sweep", "txi=1,2"}, "--sweep txi=1,2: txi is swept twice\n"},
       {{"--rx-ibs", kReceiver, "--rx-model", "test_ctle_no_impulse"},
-       1,
        "--rx-ibs: model test_ctle_no_impulse (" NORVASK_TEST_RX_DIR
        "/CtleNoImpulse.ami) does not declare Init_Returns_Impulse True: its AMI_Init does not "
        "return the impulse response it equalised, so the eye cannot be taken at its output\n"},
       {{"--rx-ibs", kReceiver, "--rx-set", "peaking_db=0.3"},
-       1,
        "--rx-set peaking_db=0.3: peaking_db 0.3 is not on the increment; allowed: 0 to 20 in "
        "steps of 0.5\n"},
   };
@@ -173,10 +159,7 @@ TEST(KitRun, RefusesSettingsAndSweepsWithTheAllowedValues) {
     EXPECT_EQ(refused.exitCode, c.exitCode) << c.error;
     EXPECT_EQ(refused.err, "ami_host: error: " + c.error);
   }
-  const struct {
-    std::vector<std::string> arguments;
-    std::string error;
-  } withoutKit[] = {
+  const std::pair<std::vector<std::string>, std::string> withoutKit[] = {
       {{"--set", "txi=1"}, "--set needs a model kit: give its .ibs file with --ibs\n"},
       {{"--sweep", "OutputGain=1"},
        "--sweep OutputGain=1: Norvask has no parameter OutputGain; settable: txi\n"},
@@ -186,8 +169,8 @@ TEST(KitRun, RefusesSettingsAndSweepsWithTheAllowedValues) {
        "/models/libnorvask.so: " NORVASK_SOURCE_DIR
        "/models/libnorvask.so: cannot open shared object file: No such file or directory\n"},
   };
-  for (const auto& c : withoutKit)
-    EXPECT_EQ(run(c.arguments).err, "ami_host: error: " + c.error);
+  for (const auto& [arguments, error] : withoutKit)
+    EXPECT_EQ(run(arguments).err, "ami_host: error: " + error);
 }
 
 // One column of an impulse CSV file.
