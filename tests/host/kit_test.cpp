@@ -423,24 +423,15 @@ TEST(ModelKit, ShippedNorvaskFilesGiveTheHostsParameterStringForEveryTxi) {
   EXPECT_EQ(kit.libraryPath, std::string(NORVASK_SOURCE_DIR) + "/models/libnorvask.so");
   EXPECT_EQ(kit.amiPath, std::string(NORVASK_SOURCE_DIR) + "/models/Norvask.ami");
   EXPECT_EQ(buildParameterString(kit.tree, {}), norvaskParameters(1, 1.0));
-  for (const double gain : {1.0, 0.8, -2.5}) {
+  // Its refusals are the host's, compared in the kit run tests.
+  for (const std::string gain : {"1", "0.8", "-2.5"}) {
     for (std::int32_t txi = 0; txi < kTxiSettings; ++txi) {
       AmiSettings settings;
       ASSERT_TRUE(succeeded(applySetting(kit.tree, "txi=" + std::to_string(txi), settings)));
-      char gainText[32];
-      std::snprintf(gainText, sizeof gainText, "%g", gain);
-      ASSERT_TRUE(
-          succeeded(applySetting(kit.tree, std::string("OutputGain=") + gainText, settings)));
-      EXPECT_EQ(buildParameterString(kit.tree, settings), norvaskParameters(txi, gain));
+      ASSERT_TRUE(succeeded(applySetting(kit.tree, "OutputGain=" + gain, settings)));
+      EXPECT_EQ(buildParameterString(kit.tree, settings), norvaskParameters(txi, std::stod(gain)));
     }
   }
-  AmiSettings settings;
-  EXPECT_EQ(failure(applySetting(kit.tree, "txi=16", settings)),
-            "txi 16 is outside the range; allowed: 0 to 15");
-  EXPECT_EQ(failure(applySetting(kit.tree, "txi=three", settings)),
-            "txi three is not an Integer; allowed: 0 to 15");
-  EXPECT_EQ(failure(applySetting(kit.tree, "OutputGain=20", settings)),
-            "OutputGain 20 is outside the range; allowed: -10 to 10");
 }
 
 TEST(ModelKit, MissingFilesAreNamed) {
