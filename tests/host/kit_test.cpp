@@ -130,8 +130,7 @@ TEST(AmiTree, RefusesMalformedTreesNamingLineAndExpectation) {
       {"(M (\"x\"))", "t.ami: line 1: expected a name after '('"},
       {"(M\n  (d \"unclosed))", "t.ami: line 2: expected '\"' closing the string opened here"},
       {"(M stray)",
-       "t.ami: line 1: expected a parameter or branch in parentheses in M, found "
-       "'stray'"},
+       "t.ami: line 1: expected a parameter or branch in parentheses in M, found 'stray'"},
       {"(M (a (Type Float) (Default 1)))",
        "t.ami: line 1: expected (Usage In|Out|InOut|Info) in parameter a"},
       {"(M (a (Usage In) (Default 1)))",
@@ -181,8 +180,7 @@ TEST(AmiTree, RefusesMalformedTreesNamingLineAndExpectation) {
 
 TEST(AmiTree, InitReturnsImpulseCountsOnlyAsAReservedTrue) {
   const std::string reserved =
-      "(R (Reserved_Parameters (Init_Returns_Impulse (Usage Info) "
-      "(Type Boolean) (Value ";
+      "(R (Reserved_Parameters (Init_Returns_Impulse (Usage Info) (Type Boolean) (Value ";
   const struct {
     std::string text;
     bool returns;
@@ -260,8 +258,7 @@ TEST(SweepAxes, EveryValueOfAFiniteFormatOrTheValuesGiven) {
        "zero (Float, allowed: 1e+08 to 1e+10) needs its values: zero=START:STOP:STEP or "
        "zero=a,b,c"},
       {"pole",
-       "pole (Float, allowed: any Float) needs its values: pole=START:STOP:STEP or "
-       "pole=a,b,c"},
+       "pole (Float, allowed: any Float) needs its values: pole=START:STOP:STEP or pole=a,b,c"},
       {"gain=0:1", "expected START:STOP:STEP with START <= STOP and STEP > 0, got '0:1'"},
       {"gain=0:1:0", "expected START:STOP:STEP with START <= STOP and STEP > 0, got '0:1:0'"},
       {"taps=3,4", "taps 4 is not in the list; allowed: 3, 5, 7"},
