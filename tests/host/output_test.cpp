@@ -121,14 +121,6 @@ std::string drawn(const StatisticalEye& eye) {
   return svg.str();
 }
 
-// How often `text` holds `part`.
-int occurrences(const std::string& text, const std::string& part) {
-  int found = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-    ++found;
-  return found;
-}
-
 TEST(StatisticalEyeFiles, BathtubTableAndEyePictureFollowTheEye) {
   StatisticalEyeSettings settings;
   settings.noiseRms = 0.02;
@@ -152,8 +144,12 @@ TEST(StatisticalEyeFiles, BathtubTableAndEyePictureFollowTheEye) {
   EXPECT_EQ(k, 17);
   // Every contour is labelled on the eye once, besides its colour-bar tick.
   const std::string svg = drawn<BerContourPlot>(eye);
-  for (const std::string label : {">1e-3<", ">1e-6<", ">1e-9<", ">1e-12<", ">1e-15<"})
-    EXPECT_EQ(occurrences(svg, label), 2) << label;
+  for (const std::string label : {">1e-3<", ">1e-6<", ">1e-9<", ">1e-12<", ">1e-15<"}) {
+    int found = 0;
+    for (auto at = svg.find(label); at != std::string::npos; at = svg.find(label, at + 1))
+      ++found;
+    EXPECT_EQ(found, 2) << label;
+  }
 }
 
 // Every number in `text`, in order ("M1 2L3,4" gives 1 2 3 4).
