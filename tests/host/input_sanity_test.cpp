@@ -213,8 +213,6 @@ TEST(InputErrors, BrokenFilesNameTheFileTheLineAndWhatWasExpected) {
     std::string expected;
   };
   const Case cases[] = {
-      {"\xEF\xBB\xBF# Hz S RI\n1e9 0 0 1 0 1 0 0 0\n2e9 0 0 1 0 1 0 0 0\n", 2, "<ok>"},
-      {head + "2 0 0 1 0 1 0 0 0\n1 2 0.5 30 0.2\n", 2, "<ok>"},
       {head + row + row + row, 2,
        "t.s2p: line 4: expected 9 numbers for a frequency point of 2 ports (the frequency and 4 "
        "value pairs), found 16 on lines 3 to 4; every point starts on a new line: does the file "
@@ -255,15 +253,11 @@ TEST(InputErrors, ByteOrderMarkNoiseBlockAndImpulseValues) {
   EXPECT_EQ(network.noiseLine, 4);
   EXPECT_EQ(network.pointLines, (std::vector<int>{2, 3}));
   const std::pair<std::string, std::string> impulses[] = {
-      {"\xEF\xBB\xBF"
-       "0 1\n1e-12 2\n",
-       "<ok>"},
+      {std::string("\xEF\xBB\xBF") + "0 1\n1e-12 2\n", "<ok>"},
       {"0 nan\n1e-12 2\n",
-       "h.txt: line 1: expected two numbers (time in s, value in 1/s), found "
-       "'nan'"},
+       "h.txt: line 1: expected two numbers (time in s, value in 1/s), found 'nan'"},
       {"0 1\n1e-12 1e31\n",
-       "h.txt: line 2: expected a value in 1/s of magnitude up to 1e+30, "
-       "found '1e31'"},
+       "h.txt: line 2: expected a value in 1/s of magnitude up to 1e+30, found '1e31'"},
   };
   for (const auto& [text, expected] : impulses) {
     std::istringstream in(text);

@@ -40,6 +40,14 @@ Outcome run(std::vector<std::string> arguments) {
   return {code, out.str(), err.str()};
 }
 
+// The build's kit at txi 13 on the lossy lane at 5 Gb/s, then `more`.
+Outcome runLink(const std::vector<std::string>& more) {
+  std::vector<std::string> arguments{"--ibs",     kKit,  "--set",      "txi=13",
+                                     "--channel", kLane, "--bit-rate", "5e9"};
+  arguments.insert(arguments.end(), more.begin(), more.end());
+  return run(arguments);
+}
+
 // The text from the first line starting with `from` to the next blank line.
 std::string block(const std::string& text, const std::string& from) {
   const auto start = text.find("\n" + from);
@@ -73,15 +81,11 @@ TEST(KitRun, SweepsTheProductOfTwoParametersFirstAxisSlowest) {
   const Outcome txi = run({"--ibs", kKit, "--sweep", "txi", "--out", scratch("run")});
   ASSERT_EQ(product.exitCode, 0) << product.err;
   const std::string table = block(product.out, "txi, OutputGain");
-  const char* const labels[] = {"         3, 0.5  ", "           3, 1  ", "         4, 0.5  ",
-                                "           4, 1  "};
-  std::istringstream lines(table);
-  std::string line;
-  std::getline(lines, line);
-  for (const char* label : labels) {
-    std::getline(lines, line);
-    EXPECT_EQ(line.substr(0, 17), label);
-  }
+  std::string labels;  // the rows' first 17 characters
+  std::istringstream rows(table.substr(table.find('\n') + 1));
+  for (std::string row; std::getline(rows, row);)
+    labels += row.substr(0, 17) + "|";
+  EXPECT_EQ(labels, "         3, 0.5  |           3, 1  |         4, 0.5  |           4, 1  |");
   // At gain 1 a point is the txi sweep's row.
   EXPECT_EQ(lineStarting(table, "           3, 1  ").substr(17, 24),
             lineStarting(txi.out, "  3  ").substr(5, 24));
@@ -107,62 +111,48 @@ TEST(KitRun, RefusesSettingsAndSweepsWithTheAllowedValues) {
   const std::string settable = "; settable: OutputGain, txi\n";
   const struct {
     std::vector<std::string> arguments;
-    int exitCode;
     std::string error;
+    int exitCode = 1;
   } cases[] = {
-      {{"--set", "txi=16"}, 1, "--set txi=16: txi 16 is outside the range; allowed: 0 to 15\n"},
-      {{"--set", "txi=three"},
-       1,
-       "--set txi=three: txi three is not an Integer; allowed: 0 to 15\n"},
-      {{"--set", "txi=2.5"}, 1, "--set txi=2.5: txi 2.5 is not an Integer; allowed: 0 to 15\n"},
+      {{"--set", "txi=16"}, "--set txi=16: txi 16 is outside the range; allowed: 0 to 15\n"},
+      {{"--set", "txi=three"}, "--set txi=three: txi three is not an Integer; allowed: 0 to 15\n"},
+      {{"--set", "txi=2.5"}, "--set txi=2.5: txi 2.5 is not an Integer; allowed: 0 to 15\n"},
       {{"--set", "OutputGain=20"},
-       1,
        "--set OutputGain=20: OutputGain 20 is outside the range; allowed: -10 to 10\n"},
       {{"--set", "OutputGain=big"},
-       1,
        "--set OutputGain=big: OutputGain big is not a Float; allowed: -10 to 10\n"},
-      {{"--set", "gain=1"}, 1, "--set gain=1: Norvask has no parameter gain" + settable},
+      {{"--set", "gain=1"}, "--set gain=1: Norvask has no parameter gain" + settable},
       {{"--set", "AMI_Version=7"},
-       1,
        "--set AMI_Version=7: AMI_Version is not settable (reserved, Usage Info)" + settable},
-      {{"--set", "txi"}, 1, "--set txi: expected NAME=VALUE, got 'txi'\n"},
+      {{"--set", "txi"}, "--set txi: expected NAME=VALUE, got 'txi'\n"},
       {{"--txi", "3"},
-       2,
-       "--txi and --gain set the built-in model; with --ibs use --set NAME=VALUE\n"},
+       "--txi and --gain set the built-in model; with --ibs use --set NAME=VALUE\n",
+       2},
       {{"--component", "Other"},
-       1,
        "--ibs: " + kKit + ": has no component Other; components: Norvask_Tx\n"},
       {{"--model", "other"},
-       1,
        "--ibs: " + kKit +
            ": component Norvask_Tx has no pin on model other with an [Algorithmic Model]; those "
            "it has: norvask_tx\n"},
       {{"--sweep", "OutputGain"},
-       1,
        "--sweep OutputGain: OutputGain (Float, allowed: -10 to 10) needs its values: "
        "OutputGain=START:STOP:STEP or OutputGain=a,b,c\n"},
       {{"--sweep", "OutputGain=0:20:1"},
-       1,
        "--sweep OutputGain=0:20:1: OutputGain 11 is outside the range; allowed: -10 to 10\n"},
       {{"--sweep", "OutputGain=1:0:1"},
-       1,
        "--sweep OutputGain=1:0:1: expected START:STOP:STEP with START <= STOP and STEP > 0, got "
        "'1:0:1'\n"},
-      {{"--sweep", "txi=1,x"}, 1, "--sweep txi=1,x: txi x is not an Integer; allowed: 0 to 15\n"},
+      {{"--sweep", "txi=1,x"}, "--sweep txi=1,x: txi x is not an Integer; allowed: 0 to 15\n"},
       {{"--sweep", "OutputGain=-10:10:0.001"},
-       1,
        "--sweep OutputGain=-10:10:0.001: 20001 points; the limit is 4096\n"},
       {{"--sweep", "txi", "--sweep", "OutputGain=-10:10:0.01"},
-       1,
        "--sweep: 32016 points; the limit is 4096\n"},
-      {{"--sweep", "txi", "--sweep", "txi=1,2"}, 1, "--sweep txi=1,2: txi is swept twice\n"},
+      {{"--sweep", "txi", "--sweep", "txi=1,2"}, "--sweep txi=1,2: txi is swept twice\n"},
       {{"--rx-ibs", kReceiver, "--rx-model", "test_ctle_no_impulse"},
-       1,
        "--rx-ibs: model test_ctle_no_impulse (" NORVASK_TEST_RX_DIR
        "/CtleNoImpulse.ami) does not declare Init_Returns_Impulse True: its AMI_Init does not "
        "return the impulse response it equalised, so the eye cannot be taken at its output\n"},
       {{"--rx-ibs", kReceiver, "--rx-set", "peaking_db=0.3"},
-       1,
        "--rx-set peaking_db=0.3: peaking_db 0.3 is not on the increment; allowed: 0 to 20 in "
        "steps of 0.5\n"},
   };
@@ -173,10 +163,7 @@ TEST(KitRun, RefusesSettingsAndSweepsWithTheAllowedValues) {
     EXPECT_EQ(refused.exitCode, c.exitCode) << c.error;
     EXPECT_EQ(refused.err, "ami_host: error: " + c.error);
   }
-  const struct {
-    std::vector<std::string> arguments;
-    std::string error;
-  } withoutKit[] = {
+  const std::pair<std::vector<std::string>, std::string> withoutKit[] = {
       {{"--set", "txi=1"}, "--set needs a model kit: give its .ibs file with --ibs\n"},
       {{"--sweep", "OutputGain=1"},
        "--sweep OutputGain=1: Norvask has no parameter OutputGain; settable: txi\n"},
@@ -186,8 +173,8 @@ TEST(KitRun, RefusesSettingsAndSweepsWithTheAllowedValues) {
        "/models/libnorvask.so: " NORVASK_SOURCE_DIR
        "/models/libnorvask.so: cannot open shared object file: No such file or directory\n"},
   };
-  for (const auto& c : withoutKit)
-    EXPECT_EQ(run(c.arguments).err, "ami_host: error: " + c.error);
+  for (const auto& [arguments, error] : withoutKit)
+    EXPECT_EQ(run(arguments).err, "ami_host: error: " + error);
 }
 
 // One column of an impulse CSV file.
@@ -220,16 +207,10 @@ std::vector<double> receiverTaps(const std::string& parameters, double dt, long 
 }
 
 TEST(KitRun, TheReceiversOutputIsTheTransmittersConvolvedWithItsImpulseResponse) {
-  const std::vector<std::string> link{"--ibs",      kKit,  "--set",       "txi=13",
-                                      "--channel",  kLane, "--aggressor", kLane + "@1,3,2,4",
-                                      "--bit-rate", "5e9"};
-  std::vector<std::string> withReceiver = link;
-  withReceiver.insert(withReceiver.end(),
-                      {"--rx-ibs", kReceiver, "--rx-set", "peaking_db=6", "--out", scratch("rx")});
-  std::vector<std::string> alone = link;
-  alone.insert(alone.end(), {"--out", scratch("tx")});
-  const Outcome received = run(withReceiver);
-  ASSERT_EQ(run(alone).exitCode, 0);
+  const std::string aggressor = kLane + "@1,3,2,4";
+  const Outcome received = runLink({"--aggressor", aggressor, "--rx-ibs", kReceiver, "--rx-set",
+                                    "peaking_db=6", "--out", scratch("rx")});
+  ASSERT_EQ(runLink({"--aggressor", aggressor, "--out", scratch("tx")}).exitCode, 0);
   ASSERT_EQ(received.exitCode, 0) << received.err;
   EXPECT_NE(received.out.find("Receiver: model test_ctle of component Test_Rx (Linux_gcc_64)"),
             std::string::npos);
@@ -264,16 +245,12 @@ TEST(KitRun, TheReceiversOutputIsTheTransmittersConvolvedWithItsImpulseResponse)
 }
 
 TEST(KitRun, AUnityReceiverKeepsTheEyeAndAPeakingOneOpensALossyLane) {
-  const std::vector<std::string> link{"--ibs", kKit,         "--set", "txi=13", "--channel",
-                                      kLane,   "--bit-rate", "5e9",   "--out",  scratch("run")};
-  const auto with = [&link](std::vector<std::string> receiver) {
-    receiver.insert(receiver.begin(), link.begin(), link.end());
-    return run(receiver).out;
-  };
-  const std::string alone = with({});
-  const std::string unity = with({"--rx-ibs", kReceiver});
-  const std::string peaking =
-      with({"--rx-ibs", kReceiver, "--rx-set", "peaking_db=20", "--rx-set", "zero_hz=2e8"});
+  const std::string out = scratch("run");
+  const std::string alone = runLink({"--out", out}).out;
+  const std::string unity = runLink({"--out", out, "--rx-ibs", kReceiver}).out;
+  const std::string peaking = runLink({"--out", out, "--rx-ibs", kReceiver, "--rx-set",
+                                       "peaking_db=20", "--rx-set", "zero_hz=2e8"})
+                                  .out;
   for (const char* figure : {"Worst-case eye height", "Eye opening ratio", "Eye height at BER",
                              "Eye width at BER", "Main cursor"})
     EXPECT_EQ(lineStarting(unity, figure), lineStarting(alone, figure)) << figure;

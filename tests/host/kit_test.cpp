@@ -130,8 +130,7 @@ TEST(AmiTree, RefusesMalformedTreesNamingLineAndExpectation) {
       {"(M (\"x\"))", "t.ami: line 1: expected a name after '('"},
       {"(M\n  (d \"unclosed))", "t.ami: line 2: expected '\"' closing the string opened here"},
       {"(M stray)",
-       "t.ami: line 1: expected a parameter or branch in parentheses in M, found "
-       "'stray'"},
+       "t.ami: line 1: expected a parameter or branch in parentheses in M, found 'stray'"},
       {"(M (a (Type Float) (Default 1)))",
        "t.ami: line 1: expected (Usage In|Out|InOut|Info) in parameter a"},
       {"(M (a (Usage In) (Default 1)))",
@@ -181,8 +180,7 @@ TEST(AmiTree, RefusesMalformedTreesNamingLineAndExpectation) {
 
 TEST(AmiTree, InitReturnsImpulseCountsOnlyAsAReservedTrue) {
   const std::string reserved =
-      "(R (Reserved_Parameters (Init_Returns_Impulse (Usage Info) "
-      "(Type Boolean) (Value ";
+      "(R (Reserved_Parameters (Init_Returns_Impulse (Usage Info) (Type Boolean) (Value ";
   const struct {
     std::string text;
     bool returns;
@@ -260,8 +258,7 @@ TEST(SweepAxes, EveryValueOfAFiniteFormatOrTheValuesGiven) {
        "zero (Float, allowed: 1e+08 to 1e+10) needs its values: zero=START:STOP:STEP or "
        "zero=a,b,c"},
       {"pole",
-       "pole (Float, allowed: any Float) needs its values: pole=START:STOP:STEP or "
-       "pole=a,b,c"},
+       "pole (Float, allowed: any Float) needs its values: pole=START:STOP:STEP or pole=a,b,c"},
       {"gain=0:1", "expected START:STOP:STEP with START <= STOP and STEP > 0, got '0:1'"},
       {"gain=0:1:0", "expected START:STOP:STEP with START <= STOP and STEP > 0, got '0:1:0'"},
       {"taps=3,4", "taps 4 is not in the list; allowed: 3, 5, 7"},
@@ -423,24 +420,15 @@ TEST(ModelKit, ShippedNorvaskFilesGiveTheHostsParameterStringForEveryTxi) {
   EXPECT_EQ(kit.libraryPath, std::string(NORVASK_SOURCE_DIR) + "/models/libnorvask.so");
   EXPECT_EQ(kit.amiPath, std::string(NORVASK_SOURCE_DIR) + "/models/Norvask.ami");
   EXPECT_EQ(buildParameterString(kit.tree, {}), norvaskParameters(1, 1.0));
-  for (const double gain : {1.0, 0.8, -2.5}) {
+  // Its refusals are the host's, compared in the kit run tests.
+  for (const std::string gain : {"1", "0.8", "-2.5"}) {
     for (std::int32_t txi = 0; txi < kTxiSettings; ++txi) {
       AmiSettings settings;
       ASSERT_TRUE(succeeded(applySetting(kit.tree, "txi=" + std::to_string(txi), settings)));
-      char gainText[32];
-      std::snprintf(gainText, sizeof gainText, "%g", gain);
-      ASSERT_TRUE(
-          succeeded(applySetting(kit.tree, std::string("OutputGain=") + gainText, settings)));
-      EXPECT_EQ(buildParameterString(kit.tree, settings), norvaskParameters(txi, gain));
+      ASSERT_TRUE(succeeded(applySetting(kit.tree, "OutputGain=" + gain, settings)));
+      EXPECT_EQ(buildParameterString(kit.tree, settings), norvaskParameters(txi, std::stod(gain)));
     }
   }
-  AmiSettings settings;
-  EXPECT_EQ(failure(applySetting(kit.tree, "txi=16", settings)),
-            "txi 16 is outside the range; allowed: 0 to 15");
-  EXPECT_EQ(failure(applySetting(kit.tree, "txi=three", settings)),
-            "txi three is not an Integer; allowed: 0 to 15");
-  EXPECT_EQ(failure(applySetting(kit.tree, "OutputGain=20", settings)),
-            "OutputGain 20 is outside the range; allowed: -10 to 10");
 }
 
 TEST(ModelKit, MissingFilesAreNamed) {

@@ -110,6 +110,17 @@ StatisticalEye computed(const std::vector<double>& victim, const StatisticalEyeS
   return eye;
 }
 
+template <typename Plot>
+std::string drawn(const StatisticalEye& eye) {
+  Plot plot;
+  plot.eye = &eye;
+  plot.unitInterval = 5e-10;
+  plot.atTarget = eye.AtBer(1e-12);
+  std::ostringstream svg;
+  plot.Write(svg);
+  return svg.str();
+}
+
 TEST(StatisticalEyeFiles, BathtubTableAndEyePictureFollowTheEye) {
   StatisticalEyeSettings settings;
   settings.noiseRms = 0.02;
@@ -131,17 +142,11 @@ TEST(StatisticalEyeFiles, BathtubTableAndEyePictureFollowTheEye) {
     EXPECT_NEAR(ber, expected, 1e-9 * expected);
   }
   EXPECT_EQ(k, 17);
-  BerContourPlot plot;
-  plot.eye = &eye;
-  plot.unitInterval = 5e-10;
-  plot.atTarget = at;
-  std::ostringstream svg;
-  plot.Write(svg);
   // Every contour is labelled on the eye once, besides its colour-bar tick.
+  const std::string svg = drawn<BerContourPlot>(eye);
   for (const std::string label : {">1e-3<", ">1e-6<", ">1e-9<", ">1e-12<", ">1e-15<"}) {
     int found = 0;
-    for (auto pos = svg.str().find(label); pos != std::string::npos;
-         pos = svg.str().find(label, pos + 1))
+    for (auto at = svg.find(label); at != std::string::npos; at = svg.find(label, at + 1))
       ++found;
     EXPECT_EQ(found, 2) << label;
   }
@@ -175,6 +180,17 @@ std::string attributeOf(const std::string& svg, const std::string& marker,
   return svg.substr(start, svg.find('\'', start) - start);
 }
 
+// The numbers of `attributes` in the first element that contains `marker`.
+std::vector<double> numbersOf(const std::string& svg, const std::string& marker,
+                              std::initializer_list<const char*> attributes) {
+  std::vector<double> numbers;
+  for (const char* attribute : attributes) {
+    const std::vector<double> more = numbersIn(attributeOf(svg, marker, attribute));
+    numbers.insert(numbers.end(), more.begin(), more.end());
+  }
+  return numbers;
+}
+
 // Rises over one bit and decays over two: the eye closes a third of a bit
 // early and half a bit late of its main cursor.
 std::vector<double> leaningPulse(int s) {
@@ -182,17 +198,6 @@ std::vector<double> leaningPulse(int s) {
   for (int i = 0; i <= 3 * s; ++i)
     pulse[i] = i <= s ? i / double(s) : 1.0 - (i - s) / (2.0 * s);
   return pulse;
-}
-
-template <typename Plot>
-std::string drawn(const StatisticalEye& eye) {
-  Plot plot;
-  plot.eye = &eye;
-  plot.unitInterval = 5e-10;
-  plot.atTarget = eye.AtBer(1e-12);
-  std::ostringstream svg;
-  plot.Write(svg);
-  return svg.str();
 }
 
 TEST(EyePictures, TheWidthMarkerRunsBetweenTheEdgesOfTheOpening) {
@@ -212,7 +217,7 @@ TEST(EyePictures, TheWidthMarkerRunsBetweenTheEdgesOfTheOpening) {
       {drawn<BerContourPlot>(eye), 80.0, 730.0, 2.0 + 1.0 / 32},
   };
   for (const auto& c : cases) {
-    const std::vector<double> d = numbersIn(attributeOf(c.svg, "class='eye-width'", "d"));
+    const std::vector<double> d = numbersOf(c.svg, "class='eye-width'", {"d"});
     ASSERT_EQ(d.size(), 3u);
     EXPECT_NEAR(d[0], c.left + (at.left + c.spanUi / 2) / c.spanUi * c.width, 1e-3);
     EXPECT_NEAR(d[2], c.left + (at.right + c.spanUi / 2) / c.spanUi * c.width, 1e-3);
@@ -236,18 +241,15 @@ TEST(EyePictures, EachContourIsLabelledOnAPointOfItsPath) {
   const std::string svg = drawn<BerContourPlot>(computed(leaningPulse(32), settings));
   std::vector<std::vector<double>> boxes;
   for (const std::string level : {"1e-3", "1e-6", "1e-9", "1e-12", "1e-15"}) {
-    const std::vector<double> path = numbersIn(attributeOf(svg, "id='contour_" + level, "d"));
-    const std::vector<double> at = numbersIn(attributeOf(svg, "id='label_" + level, "transform"));
+    const std::vector<double> path = numbersOf(svg, "id='contour_" + level, {"d"});
+    const std::vector<double> at = numbersOf(svg, "id='label_" + level, {"transform"});
     ASSERT_EQ(at.size(), 2u) << level;
     bool onPath = false;
     for (std::size_t n = 0; n + 1 < path.size(); n += 2)
       onPath = onPath || std::hypot(path[n] - at[0], path[n + 1] - at[1]) < 1e-3;
     EXPECT_TRUE(onPath) << level;
-    const std::size_t label = svg.find("id='label_" + level);
-    std::vector<double> box =
-        numbersIn(attributeOf(svg.substr(svg.find("<rect", label)), "<rect", "x"));
-    for (const char* side : {"y", "width", "height"})
-      box.push_back(numbersIn(attributeOf(svg.substr(svg.find("<rect", label)), "<rect", side))[0]);
+    const std::string rect = svg.substr(svg.find("<rect", svg.find("id='label_" + level)));
+    std::vector<double> box = numbersOf(rect, "<rect", {"x", "y", "width", "height"});
     box[0] += at[0];
     box[1] += at[1];
     for (const auto& other : boxes) {  // no label hides another
@@ -272,24 +274,20 @@ TEST(PulsePicture, TheLegendSitsInAnEmptyCornerAndTheTitleInsideThePicture) {
   std::ostringstream out;
   plot.Write(out);
   const std::string svg = out.str();
-  const std::vector<double> box = {numbersIn(attributeOf(svg, "class='legend'", "x"))[0],
-                                   numbersIn(attributeOf(svg, "class='legend'", "y"))[0],
-                                   numbersIn(attributeOf(svg, "class='legend'", "width"))[0],
-                                   numbersIn(attributeOf(svg, "class='legend'", "height"))[0]};
+  const std::vector<double> box = numbersOf(svg, "class='legend'", {"x", "y", "width", "height"});
   // The ramp ends at the top right; the legend goes to the top left.
   EXPECT_LT(box[0], 480.0);
   EXPECT_LT(box[1], 270.0);
   std::vector<double> points;
-  for (std::size_t at = svg.find("<polyline"); at != std::string::npos;
-       at = svg.find("<polyline", at + 1)) {
-    const std::vector<double> more = numbersIn(attributeOf(svg.substr(at), "<polyline", "points"));
-    points.insert(points.end(), more.begin(), more.end());
-  }
-  for (std::size_t at = svg.find("<circle"); at != std::string::npos;
-       at = svg.find("<circle", at + 1)) {
-    points.push_back(numbersIn(attributeOf(svg.substr(at), "<circle", "cx"))[0]);
-    points.push_back(numbersIn(attributeOf(svg.substr(at), "<circle", "cy"))[0]);
-  }
+  const auto collect = [&svg, &points](const std::string& element,
+                                       std::initializer_list<const char*> attributes) {
+    for (auto at = svg.find(element); at != std::string::npos; at = svg.find(element, at + 1)) {
+      const std::vector<double> more = numbersOf(svg.substr(at), element, attributes);
+      points.insert(points.end(), more.begin(), more.end());
+    }
+  };
+  collect("<polyline", {"points"});
+  collect("<circle", {"cx", "cy"});
   ASSERT_GT(points.size(), 100u);
   std::size_t inside = 0;
   for (std::size_t n = 0; n + 1 < points.size(); n += 2) {
@@ -303,7 +301,7 @@ TEST(PulsePicture, TheLegendSitsInAnEmptyCornerAndTheTitleInsideThePicture) {
   int lines = 0;
   for (std::size_t at = svg.find("class='title'"); at != std::string::npos;
        at = svg.find("class='title'", at + 1), ++lines) {
-    const double size = numbersIn(attributeOf(svg.substr(at - 6), "class='title'", "font-size"))[0];
+    const double size = numbersOf(svg.substr(at - 6), "class='title'", {"font-size"})[0];
     const std::size_t text = svg.find('>', at) + 1;
     const std::string line = svg.substr(text, svg.find('<', text) - text);
     EXPECT_LE(line.size() * 0.6 * size, 850.0) << line;
