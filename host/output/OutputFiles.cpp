@@ -1,7 +1,10 @@
 #include "host/output/OutputFiles.h"
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 namespace norvask::host {
@@ -33,6 +36,17 @@ Status cannotWrite(const std::string& what, const std::string& path) {
   return Status::Error("cannot write the " + what + " to " + fullPath(path));
 }
 
+// A temporary name no other writer of `path` picks at the same moment, be it
+// another run in the same folder: the clock and where this call's frame sits
+// (which differs between processes) tell two writers apart.
+std::string temporaryName(const std::string& path) {
+  const int here = 0;
+  std::ostringstream name;
+  name << path << ".part" << std::hex << std::chrono::steady_clock::now().time_since_epoch().count()
+       << '-' << reinterpret_cast<std::uintptr_t>(&here);
+  return name.str();
+}
+
 }  // namespace
 
 // The file appears whole or not at all: a full disk or a failing writer leaves
@@ -41,7 +55,7 @@ Status cannotWrite(const std::string& what, const std::string& path) {
 // so the rename stays within one file system.
 Status writeFile(const std::string& path, const std::string& what,
                  const std::function<void(std::ostream&)>& write) {
-  const std::string temporary = path + ".part";
+  const std::string temporary = temporaryName(path);
   std::ofstream file(temporary, std::ios::binary);
   if (!file.is_open())
     return cannotWrite(what, path);

@@ -119,7 +119,7 @@ TEST(HostRun, AnInvertingLinkHasTheEyeOfTheSameLinkUninverted) {
   EXPECT_EQ(inverted.err.find(note) != std::string::npos, true) << inverted.err;
   EXPECT_EQ(upright.err.find(note), std::string::npos);
   // The sweep, which stopped on the voltage grid of the wrong polarity.
-  const Outcome sweep = run({"--gain", "-1", "--sweep-txi", "--csv"});
+  const Outcome sweep = run({"--gain", "-1", "--sweep-txi", "--csv", "--out", scratch("sweep")});
   EXPECT_EQ(sweep.exitCode, 0) << sweep.err;
 }
 
