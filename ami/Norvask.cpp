@@ -67,8 +67,12 @@ bool Norvask::RunBlock(double* column, std::int64_t rows) {
     return true;
   In = column[rows - 1];
   equalizer_.RunBlock(column, rows, messageStream);
-  for (std::int64_t r = 0; r < rows; ++r)
-    column[r] *= OutputGain;
+  // The equalizer yields results of arithmetic, never signalling NaNs, so a
+  // gain of exactly 1 would change no bit.
+  if (OutputGain != 1.0) {
+    for (std::int64_t r = 0; r < rows; ++r)
+      column[r] *= OutputGain;
+  }
   Out = column[rows - 1];
   Time = equalizer_.Time;
   return true;
