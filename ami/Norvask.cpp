@@ -6,11 +6,12 @@ namespace norvask {
 
 void buildStepResponseList(StepRespList& list) {
   list.assign(kStepResponseColumns, std::vector<double>(kStepResponseRows, 0.0));
-  for (int k = 0; k < kStepResponseColumns; ++k) {
-    const double start = StepResponseTable[k];
-    for (int i = 0; i < kStepResponseRows; ++i) {
-      list[k][i] = StepResponseTable[kStepResponseColumns * i + k] - start;
-    }
+  // Row by row, so the table is read in the order it is stored.
+  const double* start = StepResponseTable;
+  for (int i = 0; i < kStepResponseRows; ++i) {
+    const double* row = StepResponseTable + kStepResponseColumns * i;
+    for (int k = 0; k < kStepResponseColumns; ++k)
+      list[k][i] = row[k] - start[k];
   }
 }
 
@@ -27,7 +28,8 @@ bool Norvask::Setup() {
   unitImpulse.assign(1, 1.0);
   StepRespIndex = txi;
   ChannelImpulse = unitImpulse;
-  buildStepResponseList(StepResp_data_values);
+  if (StepResp_data_values.empty())
+    buildStepResponseList(StepResp_data_values);
 
   equalizer_.ChannelImpulse = &ChannelImpulse;
   equalizer_.BitRate = BitRate;
@@ -65,8 +67,12 @@ bool Norvask::RunBlock(double* column, std::int64_t rows) {
     return true;
   In = column[rows - 1];
   equalizer_.RunBlock(column, rows, messageStream);
-  for (std::int64_t r = 0; r < rows; ++r)
-    column[r] *= OutputGain;
+  // The equalizer yields results of arithmetic, never signalling NaNs, so a
+  // gain of exactly 1 would change no bit.
+  if (OutputGain != 1.0) {
+    for (std::int64_t r = 0; r < rows; ++r)
+      column[r] *= OutputGain;
+  }
   Out = column[rows - 1];
   Time = equalizer_.Time;
   return true;
@@ -75,7 +81,6 @@ bool Norvask::RunBlock(double* column, std::int64_t rows) {
 bool Norvask::Finalize() {
   ClearMessages();
   equalizer_.Finalize();
-  StepRespList().swap(StepResp_data_values);
   return true;
 }
 

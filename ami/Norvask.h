@@ -62,7 +62,9 @@ class Norvask {
   double LogicLevel = 0.5;
   std::uint32_t AdaptStepRespIndex = 0;
   std::int32_t InterpolationType = 2;
-  StepRespList StepResp_data_values;  // empty while released
+  // The library's constant table, built by the first Setup and kept for the
+  // model's life: the driver runs Setup once per column of the matrix.
+  StepRespList StepResp_data_values;
 };
 
 }  // namespace norvask

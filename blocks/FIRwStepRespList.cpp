@@ -285,8 +285,12 @@ void FIRwStepRespList::RunBlock(double* samples, std::int64_t count, std::ostrea
   }
   In = samples[count - 1];
   fir_.RunBlock(samples, count, messages);
-  for (std::int64_t i = 0; i < count; ++i)
-    samples[i] *= gain_;
+  // A gain of exactly 1 changes no value the filter yields (sums of products
+  // are never signalling NaNs), so the usual 0 dB skips the pass.
+  if (gain_ != 1.0) {
+    for (std::int64_t i = 0; i < count; ++i)
+      samples[i] *= gain_;
+  }
   Out = samples[count - 1];
   sampleCount_ += count;
   Time = static_cast<double>(sampleCount_ - 1) * timeStep_;

@@ -58,7 +58,11 @@ class InterpolateStepRespData {
   // its layout and NumStepResp need is refused instead of read past its end.
   bool Setup(TraceStream* trace, std::ostream& messages);
   // Resamples (and differentiates) through the engine, trims trailing exact
-  // zeros of an impulse and restarts the output. Without a successful Setup
+  // zeros of an impulse and restarts the output. When the engine's inputs and
+  // settings are bit for bit those of the last successful run, and no trace
+  // is open, the result of that run is kept instead of computed again (an
+  // owner filters column after column with the same response); the owner
+  // must then not have written to yDataOut. Without a successful Setup
   // (or after a failed run, whose engine inputs only Setup refills) it only
   // restarts the output and fails.
   bool Initialize(std::ostream& messages);
@@ -68,6 +72,15 @@ class InterpolateStepRespData {
   void Finalize();
 
  private:
+  // What the engine's result depends on besides its data.
+  struct ResampleSettings {
+    double timeStep = 0.0;
+    std::int32_t interpolationType = 0;
+    std::int32_t differentiateData = 0;
+    std::int32_t stepData = 0;
+    bool operator==(const ResampleSettings& other) const;
+  };
+
   void CheckSettings(SettingsCheck& check) const;
   bool CheckListShape(std::ostream& messages) const;
   std::size_t CountUsablePoints() const;
@@ -90,6 +103,12 @@ class InterpolateStepRespData {
   std::vector<double> xData_;
   std::vector<double> x_Data_;
   InterpolateData engine_;
+
+  // yDataOut is the result of a run on the data in yData_ and xData_ with
+  // these settings; reuseResult_: the next Initialize keeps it.
+  bool haveResult_ = false;
+  bool reuseResult_ = false;
+  ResampleSettings resultSettings_;
 
   std::int32_t outputCount_ = 0;
 };

@@ -106,23 +106,32 @@ void FIR::RunBlock(double* samples, std::int64_t count, std::ostream& messages) 
     }
     return;
   }
+  // Between chunks the history stays in line_, which the next chunk slides
+  // down; the ring is written once, after the last chunk.
+  std::int64_t previous = 0;
   while (count > 0) {
     const std::int64_t n = std::min(count, kChunk);
-    FilterChunk(samples, n);
+    const double* x = previous == 0 ? LoadLine(samples, n) : SlideLine(previous, samples, n);
+    FilterChunk(x, samples, n);
+    if (n == count) {
+      StoreHistory(n);
+    } else {
+      historyWrite_ = static_cast<std::int32_t>((historyWrite_ + n) % tapCount_);
+    }
+    previous = n;
     samples += n;
     count -= n;
   }
 }
 
-// REQUIRES: 1 <= count <= kChunk, direct form ready.
-void FIR::FilterChunk(double* samples, std::int64_t count) {
-  const double* x = LoadLine(samples, count);
+// REQUIRES: 1 <= count <= kChunk, direct form ready, x the chunk's inputs in
+// line_.
+void FIR::FilterChunk(const double* x, double* samples, std::int64_t count) {
   // With InitialValue 0 output s stops after s + 1 terms, as Run's does.
   std::int32_t start = tapCount_;
   if (InitialValue == 0.0 && sampleCount_ + 1 < tapCount_)
     start = static_cast<std::int32_t>(sampleCount_ + 1);
   kernel_.Filter(Taps->data(), tapCount_, start, x, samples, count);
-  StoreHistory(count);
   In = x[count - 1];
   Out = samples[count - 1];
   sampleCount_ += count;
@@ -139,6 +148,18 @@ double* FIR::LoadLine(const double* samples, std::int64_t count) {
   double* x = line;
   line = std::copy(samples, samples + count, line);
   std::fill(line, line + FirKernel::kPadding, 0.0);
+  return x;
+}
+
+// Moves the K-1 newest inputs of the previous chunk (of `previous` inputs) to
+// the front of the line and lays out the next chunk after them, as LoadLine
+// would from the ring. Returns where the first input sits.
+double* FIR::SlideLine(std::int64_t previous, const double* samples, std::int64_t count) {
+  double* line = line_.data();
+  const std::ptrdiff_t kept = tapCount_ - 1;
+  std::copy(line + previous, line + previous + kept, line);
+  double* x = line + kept;
+  std::fill(std::copy(samples, samples + count, x), x + count + FirKernel::kPadding, 0.0);
   return x;
 }
 

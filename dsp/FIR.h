@@ -53,8 +53,9 @@ class FIR {
  private:
   void SetupFFT(SettingsCheck& check, std::ostream& messages);
   void RunDirect();
-  void FilterChunk(double* samples, std::int64_t count);
+  void FilterChunk(const double* x, double* samples, std::int64_t count);
   double* LoadLine(const double* samples, std::int64_t count);
+  double* SlideLine(std::int64_t previous, const double* samples, std::int64_t count);
   void StoreHistory(std::int64_t count);
 
   BlockTrace trace_{"FIR"};

@@ -162,8 +162,8 @@ bool InterpolateData::Initialize(std::ostream& messages) {
 }
 
 void InterpolateData::Finalize() {
-  shiftedX_.clear();
-  shiftedX_.shrink_to_fit();
+  originalX_.clear();
+  originalX_.shrink_to_fit();
 }
 
 void InterpolateData::BuildGrid() {
@@ -205,7 +205,7 @@ bool InterpolateData::InterpolateOver(const std::vector<double>& outX, std::ostr
   std::size_t j = 0;
   for (std::size_t k = 0; k < count; ++k) {
     double q = outX[k] - xOrigin_;
-    if (k == 0 && q == shiftedX_[0]) {
+    if (k == 0 && q == 0.0) {  // on the first abscissa, which the shift put at 0
       result[0] = y[0];
       continue;
     }
@@ -244,11 +244,11 @@ bool InterpolateData::InterpolateOver(const std::vector<double>& outX, std::ostr
 
 void InterpolateData::ShiftAbscissae() {
   std::vector<double>& x = *xData;
+  originalX_.assign(x.begin(), x.end());
   xOrigin_ = x[0];
   x[0] = 0.0;
   for (std::size_t i = 1; i < x.size(); ++i)
     x[i] -= xOrigin_;
-  shiftedX_.assign(x.begin(), x.end());
 }
 
 // ln(x / logXRef) with logXRef a little below the first step, so the first
@@ -263,10 +263,10 @@ void InterpolateData::TransformToLogAxis() {
   x[0] = 0.25 * x[1];
 }
 
+// From the saved copy: shifting back by xOrigin_ could round, and the owner
+// may compare the abscissae with those of a later run.
 void InterpolateData::RestoreAbscissae() {
-  std::vector<double>& x = *xData;
-  for (std::size_t i = 0; i < x.size(); ++i)
-    x[i] = shiftedX_[i] + xOrigin_;
+  std::copy(originalX_.begin(), originalX_.end(), xData->begin());
 }
 
 bool InterpolateData::ScaleDifferences(std::ostream& messages) {

@@ -24,8 +24,8 @@ class InterpolateData {
   std::vector<double>* x_Data = nullptr;       // option 1: read; option 0: filled
   const std::vector<double>* yData = nullptr;  // input ordinates
   // Input abscissae. Shifted (and log-transformed) in place during a run and
-  // restored at its successful end; a failed run leaves them shifted, so the
-  // owner refills them before the next run.
+  // restored exactly at its successful end; a failed run leaves them shifted,
+  // so the owner refills them before the next run.
   std::vector<double>* xData = nullptr;
 
   std::int32_t x_DataOption = 0;  // 1: explicit x_Data; 0: regular grid
@@ -67,7 +67,7 @@ class InterpolateData {
   BlockTrace trace_{"InterpolateData"};
   double xOrigin_ = 0.0;
   double logXRef_ = 1.0;
-  std::vector<double> shiftedX_;  // work buffer: xData shifted by xOrigin_
+  std::vector<double> originalX_;  // work buffer: xData as the run found it
 };
 
 }  // namespace norvask

@@ -93,6 +93,38 @@ TEST(InterpolateStepRespDataImpulse, ModelsListGivesFullLengthImpulsesAddingUpTo
   }
 }
 
+// A block keeps its last result when the inputs are unchanged, so a second run
+// must still see every change that a fresh block would.
+TEST(InterpolateStepRespDataRerun, ASecondRunAgreesWithAFreshBlockAfterAnyChange) {
+  const std::vector<double> time = {0, 1 * kPs, 2 * kPs, 3 * kPs, 4 * kPs, 5 * kPs, 6 * kPs};
+  const std::vector<double> step = {0, 0.1, 0.4, 0.7, 0.9, 0.97, 1.0};
+  const struct {
+    const char* change;
+    void (*apply)(Rig&);
+  } rows[] = {{"none", [](Rig&) {}},
+              {"a value", [](Rig& r) { r.list[1][3] = 0.75; }},
+              {"a time", [](Rig& r) { r.list[0][3] = 3.5 * kPs; }},
+              {"the bit rate", [](Rig& r) { r.block.BitRate = 1.5e11; }},
+              {"the kernel", [](Rig& r) { r.block.InterpolationType = 0; }},
+              {"no differences", [](Rig& r) { r.block.DifferentiateData = 0; }}};
+  for (const auto& row : rows) {
+    Rig rig({time, step}, 1);
+    rig.block.BitRate = 1e11;
+    rig.block.SamplesPerBit = 16;
+    ASSERT_TRUE(rig.Run()) << rig.messages.str();
+    row.apply(rig);
+    ASSERT_TRUE(rig.Run()) << row.change;
+    Rig fresh(rig.list, 1);
+    fresh.block.BitRate = rig.block.BitRate;
+    fresh.block.SamplesPerBit = 16;
+    fresh.block.InterpolationType = rig.block.InterpolationType;
+    fresh.block.DifferentiateData = rig.block.DifferentiateData;
+    ASSERT_TRUE(fresh.Run()) << row.change;
+    EXPECT_EQ(rig.block.yDataOut, fresh.block.yDataOut) << row.change;
+    EXPECT_GT(rig.block.yDataOut.size(), 4u) << row.change;
+  }
+}
+
 TEST(InterpolateStepRespDataBypass, HandsOutTheRawRowsThenRepeatsTheLastUsableOne) {
   const std::vector<double> values = {0.25, 0.5, 0.75, 0.9, 0.95, 5.0};
   Rig rig({{0, 1 * kPs, 2 * kPs, 3 * kPs, 4 * kPs, 0}, values}, 1, false);
