@@ -84,14 +84,18 @@ class IbsReader {
         return Expected("']' closing the keyword");
       return ReadKeyword(line.substr(0, close + 1), trimmed(line.substr(close + 1)));
     }
+    // A line of blanks alone (a tab, a form feed) holds no record.
+    const std::vector<std::string> words = fields(line);
+    if (words.empty())
+      return Status::Ok();
     switch (section_) {
       case Section::kPin:
-        return ReadPin(fields(line));
+        return ReadPin(words);
       case Section::kModelSelector:
-        file_.selectors.back().models.push_back(fields(line)[0]);
+        file_.selectors.back().models.push_back(words[0]);
         return Status::Ok();
       case Section::kAlgorithmic:
-        return ReadExecutable(fields(line));
+        return ReadExecutable(words);
       default:
         return Status::Ok();
     }

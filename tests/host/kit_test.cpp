@@ -372,6 +372,22 @@ TEST(IbsFile, ReachesModelsThroughPinsAndSelectorsAndPicksThePlatform) {
   }
 }
 
+TEST(IbsFile, LinesOfBlanksOrOnlyACommentHoldNoRecord) {
+  const std::string text =
+      "[IBIS Ver] 7.1\n[Component] C\n[Pin] signal_name model_name\n \t\n  | pins follow\n"
+      "1 P sel\n[Model Selector] sel\n\f\n   | only a note\nm fast\n[Model] m\n"
+      "[Algorithmic Model]\n\v \nExecutable Linux_gcc_64 m.so m.ami\n"
+      "[End Algorithmic Model]\n";
+  IbsFile file;
+  ASSERT_TRUE(succeeded(readIbsFile(text, "b.ibs", file)));
+  ASSERT_EQ(file.components.size(), 1u);
+  EXPECT_EQ(file.components[0].pins.size(), 1u);
+  ASSERT_EQ(file.selectors.size(), 1u);
+  EXPECT_EQ(file.selectors[0].models, std::vector<std::string>{"m"});
+  ASSERT_EQ(file.models.size(), 1u);
+  EXPECT_EQ(file.models[0].executables.size(), 1u);
+}
+
 TEST(IbsFile, RefusesWhatItNeedsNamingLineAndExpectation) {
   const std::string head = "[IBIS Ver] 7.1\n";
   const struct {
