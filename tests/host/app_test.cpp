@@ -24,6 +24,7 @@
 #include "host/channel/ChannelInput.h"
 #include "host/kit/SweepAxes.h"
 #include "support/HostStatus.h"
+#include "support/InProcessHost.h"
 #include "support/ModelLibrary.h"
 #include "support/ScratchFiles.h"
 
@@ -34,24 +35,14 @@ using testing::scratch;
 using testing::slurp;
 using testing::writeScratch;
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::HostOutcome;
 
 // A whole run in this process, on the library of this build unless the
 // arguments name one.
 Outcome run(std::vector<std::string> arguments) {
   if (std::find(arguments.begin(), arguments.end(), "--library") == arguments.end())
     arguments.insert(arguments.begin(), {"--library", NORVASK_LIBRARY_PATH});
-  arguments.insert(arguments.begin(), "ami_host");
-  std::vector<const char*> argv;
-  for (const std::string& argument : arguments)
-    argv.push_back(argument.c_str());
-  std::ostringstream out, err;
-  const int code = runHostCommand(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {code, out.str(), err.str()};
+  return testing::runInProcess(std::move(arguments));
 }
 
 bool contains(const std::string& text, const std::string& part) {

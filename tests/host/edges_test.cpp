@@ -12,12 +12,14 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/StepResponseTable.h"
 #include "host/app/HostRun.h"
 #include "host/app/NorvaskModel.h"
 #include "host/app/OptionTable.h"
+#include "support/InProcessHost.h"
 #include "support/ModelLibrary.h"
 #include "support/ScratchFiles.h"
 
@@ -38,20 +40,11 @@ constexpr bool kLimitResources = false;
 constexpr bool kLimitResources = true;
 #endif
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::HostOutcome;
 
 Outcome run(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), {"ami_host", "--library", NORVASK_LIBRARY_PATH});
-  std::vector<const char*> argv;
-  for (const std::string& argument : arguments)
-    argv.push_back(argument.c_str());
-  std::ostringstream out, err;
-  const int code = runHostCommand(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {code, out.str(), err.str()};
+  arguments.insert(arguments.begin(), {"--library", NORVASK_LIBRARY_PATH});
+  return testing::runInProcess(std::move(arguments));
 }
 
 // The run in a child limited to 1 GiB of address space and 10 s of CPU and

@@ -8,10 +8,12 @@
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/app/HostRun.h"
 #include "host/model/ModelLibrary.h"
+#include "support/InProcessHost.h"
 #include "support/ScratchFiles.h"
 
 namespace norvask::host {
@@ -24,20 +26,10 @@ const std::string kKit = std::string(NORVASK_BINARY_DIR) + "/norvask.ibs";
 const std::string kReceiver = std::string(NORVASK_TEST_RX_DIR) + "/ctle.ibs";
 const std::string kLane = std::string(NORVASK_SOURCE_DIR) + "/host/examples/lossy_lane.s4p";
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::HostOutcome;
 
 Outcome run(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), "ami_host");
-  std::vector<const char*> argv;
-  for (const std::string& argument : arguments)
-    argv.push_back(argument.c_str());
-  std::ostringstream out, err;
-  const int code = runHostCommand(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {code, out.str(), err.str()};
+  return testing::runInProcess(std::move(arguments));
 }
 
 // The build's kit at txi 13 on the lossy lane at 5 Gb/s, then `more`.
