@@ -37,11 +37,15 @@ std::string keywordKey(const std::string& name) {
   return key;
 }
 
+// The blanks `fields` splits on, so that a trimmed text has a first field
+// exactly when it is not empty.
+constexpr const char* kBlanks = " \t\r\n\f\v";
+
 std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r");
+  const auto first = text.find_first_not_of(kBlanks);
   if (first == std::string::npos)
     return "";
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 class IbsReader {

@@ -406,6 +406,7 @@ TEST(IbsFile, RefusesWhatItNeedsNamingLineAndExpectation) {
        "k.ibs: line 4: expected pin_name signal_name model_name"},
       {head + "[Model]  | no name\n", "k.ibs: line 2: expected a model name"},
       {head + "[Model Selector]\n", "k.ibs: line 2: expected a model selector name"},
+      {head + "[Model Selector] \f\v\n", "k.ibs: line 2: expected a model selector name"},
       {head + "[Algorithmic Model]\n",
        "k.ibs: line 2: expected [Model] before [Algorithmic Model]"},
       {head + "[Model] m\n[Algorithmic Model]\nExecutable Linux_gcc_64 m.so\n",
