@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "host/base/NumberText.h"
+#include "host/base/TextWords.h"
 
 namespace norvask::host {
 
@@ -16,27 +17,9 @@ std::string upper(std::string text) {
   return text;
 }
 
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos)
-    return "";
-  const auto last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
-
-std::vector<std::string> words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> result;
-  for (std::string word; in >> word;)
-    result.push_back(word);
-  return result;
-}
-
 }  // namespace touchstone
 
-using touchstone::trimmed;
 using touchstone::upper;
-using touchstone::words;
 
 bool TouchstoneParser::ParseKeyword(const std::string& content) {
   const auto close = content.find(']');

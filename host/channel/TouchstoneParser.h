@@ -24,8 +24,6 @@ enum class Matrix { kFull, kLower, kUpper };
 enum class Section { kHeader, kReference, kNetwork, kNoise, kInformation, kEnd };
 
 std::string upper(std::string text);
-std::string trimmed(const std::string& text);
-std::vector<std::string> words(const std::string& text);
 
 }  // namespace touchstone
 

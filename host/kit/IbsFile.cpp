@@ -5,20 +5,13 @@
 #include <sstream>
 
 #include "host/base/NumberText.h"
+#include "host/base/TextWords.h"
 
 namespace norvask::host {
 
 namespace {
 
 enum class Section { kOther, kPin, kModelSelector, kAlgorithmic, kEnd };
-
-std::vector<std::string> fields(const std::string& text) {
-  std::istringstream stream(text);
-  std::vector<std::string> words;
-  for (std::string word; stream >> word;)
-    words.push_back(word);
-  return words;
-}
 
 std::string lowered(std::string text) {
   for (char& c : text)
@@ -29,23 +22,12 @@ std::string lowered(std::string text) {
 // Keywords compare without case, with '_' and ' ' alike.
 std::string keywordKey(const std::string& name) {
   std::string key;
-  for (const std::string& word : fields(lowered(name))) {
+  for (const std::string& word : words(lowered(name))) {
     std::string part = word;
     std::replace(part.begin(), part.end(), '_', ' ');
     key += (key.empty() ? "" : " ") + part;
   }
   return key;
-}
-
-// The blanks `fields` splits on, so that a trimmed text has a first field
-// exactly when it is not empty.
-constexpr const char* kBlanks = " \t\r\n\f\v";
-
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(kBlanks);
-  if (first == std::string::npos)
-    return "";
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 class IbsReader {
@@ -89,17 +71,17 @@ class IbsReader {
       return ReadKeyword(line.substr(0, close + 1), trimmed(line.substr(close + 1)));
     }
     // A line of blanks alone (a tab, a form feed) holds no record.
-    const std::vector<std::string> words = fields(line);
-    if (words.empty())
+    const std::vector<std::string> record = words(line);
+    if (record.empty())
       return Status::Ok();
     switch (section_) {
       case Section::kPin:
-        return ReadPin(words);
+        return ReadPin(record);
       case Section::kModelSelector:
-        file_.selectors.back().models.push_back(words[0]);
+        file_.selectors.back().models.push_back(record[0]);
         return Status::Ok();
       case Section::kAlgorithmic:
-        return ReadExecutable(words);
+        return ReadExecutable(record);
       default:
         return Status::Ok();
     }
@@ -113,11 +95,11 @@ class IbsReader {
     if (file_.version.empty() && key != "ibis ver")
       return Expected("[IBIS Ver] as the first keyword");
     section_ = Section::kOther;
-    const std::vector<std::string> words = fields(argument);
+    const std::vector<std::string> names = words(argument);
     if (key == "ibis ver")
-      return ReadVersion(words);
+      return ReadVersion(names);
     if (key == "comment char")
-      return ReadCommentChar(words);
+      return ReadCommentChar(names);
     if (key == "component")
       return ReadNamed("component", argument, [&] {
         file_.components.push_back({argument, line_, {}});
@@ -126,12 +108,12 @@ class IbsReader {
       return Within("[Component]", !file_.components.empty(), Section::kPin);
     if (key == "model selector")
       return ReadNamed("model selector", argument, [&] {
-        file_.selectors.push_back({words[0], {}});
+        file_.selectors.push_back({names[0], {}});
         section_ = Section::kModelSelector;
       });
     if (key == "model")
       return ReadNamed("model", argument, [&] {
-        file_.models.push_back({words[0], line_, false, {}});
+        file_.models.push_back({names[0], line_, false, {}});
       });
     if (key == "algorithmic model")
       return OpenAlgorithmic();
