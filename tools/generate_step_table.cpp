@@ -42,10 +42,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -138,11 +140,6 @@ const std::array<ColumnRecord, kColumns - 1> kRecords = {{
      "-0.00066", 475, {537, 628, 855, 1430}},
 }};
 // clang-format on
-
-[[noreturn]] void fail(const std::string& what) {
-  std::cerr << "generate_step_table: " << what << "\n";
-  std::exit(1);
-}
 
 double parse(const std::string& literal) {
   return std::strtod(literal.c_str(), nullptr);
@@ -389,7 +386,7 @@ void pinCrossings(std::vector<Anchor>& anchors, const ColumnRecord& record) {
       return;
     }
   }
-  fail("crossing rows could not be pinned");
+  throw std::runtime_error("crossing rows could not be pinned");
 }
 
 std::vector<double> generateColumn(int column) {
@@ -407,12 +404,13 @@ void checkRecordedRows(const std::string& name, const ColumnRecord& record,
                        const std::vector<double>& v) {
   if (v[0] != 0.0 || v[1] != parse(record.row1) || v[1000] != parse(record.row1000) ||
       v[kRows - 1] != parse(record.final_value)) {
-    fail(name + "exact rows differ");
+    throw std::runtime_error(name + "exact rows differ");
   }
   for (int k = 0; k < kSelectedCount; ++k) {
     const double value = v[static_cast<size_t>(kSelectedRows[k])];
     if (rounded(value, 4) != record.selected[k]) {
-      fail(name + "row " + std::to_string(kSelectedRows[k]) + " reads " + rounded(value, 6));
+      throw std::runtime_error(name + "row " + std::to_string(kSelectedRows[k]) + " reads " +
+                               rounded(value, 6));
     }
   }
 }
@@ -422,7 +420,7 @@ void checkCrossings(const std::string& name, const ColumnRecord& record,
   for (size_t k = 0; k < kCrossingFractions.size(); ++k) {
     const int row = firstRowAtOrAbove(v, kCrossingFractions[k] * parse(record.final_value));
     if (row != record.crossing_rows[k]) {
-      fail(name + "crossing at " + std::to_string(row));
+      throw std::runtime_error(name + "crossing at " + std::to_string(row));
     }
   }
 }
@@ -431,17 +429,18 @@ void checkQuietBandAndDip(const std::string& name, const ColumnRecord& record,
                           const std::vector<double>& v) {
   for (int i = 0; i <= kQuietUntilRow; ++i) {
     if (std::fabs(v[static_cast<size_t>(i)]) > kQuietBand) {
-      fail(name + "pre-edge row " + std::to_string(i));
+      throw std::runtime_error(name + "pre-edge row " + std::to_string(i));
     }
   }
   const auto bottom = std::min_element(v.begin(), v.end());
   const long bottom_row = bottom - v.begin();
   if (rounded(*bottom, 2) != record.dip_depth || bottom_row < 470 || bottom_row > 505) {
-    fail(name + "dip " + rounded(*bottom, 6) + " at " + std::to_string(bottom_row));
+    throw std::runtime_error(name + "dip " + rounded(*bottom, 6) + " at " +
+                             std::to_string(bottom_row));
   }
   for (auto it = bottom; it + 1 != v.end(); ++it) {
     if (it[1] <= it[0]) {
-      fail(name + "not rising at row " + std::to_string(it - v.begin()));
+      throw std::runtime_error(name + "not rising at row " + std::to_string(it - v.begin()));
     }
   }
 }
@@ -455,7 +454,7 @@ void checkNoKinks(const std::string& name, const std::vector<double>& v) {
   }
   for (size_t i = 1; i + 1 < v.size(); ++i) {
     if (std::fabs(v[i + 1] - 2 * v[i] + v[i - 1]) > kMaxSlopeChangeShare * peak_step) {
-      fail(name + "kink at row " + std::to_string(i));
+      throw std::runtime_error(name + "kink at row " + std::to_string(i));
     }
   }
 }
@@ -520,26 +519,43 @@ std::string tableSource(const std::vector<std::vector<double>>& columns) {
   return out.str();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc > 2) {
-    fail("usage: generate_step_table [output.cpp]");
-  }
+std::vector<std::vector<double>> checkedColumns() {
   std::vector<std::vector<double>> columns(kColumns);
   for (int k = 1; k < kColumns; ++k) {
     columns[static_cast<size_t>(k)] = generateColumn(k);
     checkColumn(k, columns[static_cast<size_t>(k)]);
   }
-  const std::string source = tableSource(columns);
+  return columns;
+}
+
+void writeFile(const char* path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary);
+  file << text;
+  if (!file) {
+    throw std::runtime_error(std::string("cannot write ") + path);
+  }
+}
+
+int generate(int argc, char** argv) {
+  if (argc > 2) {
+    throw std::runtime_error("usage: generate_step_table [output.cpp]");
+  }
+  const std::string source = tableSource(checkedColumns());
   if (argc == 1) {
     std::cout << source;
-    return 0;
-  }
-  std::ofstream file(argv[1], std::ios::binary);
-  file << source;
-  if (!file) {
-    fail(std::string("cannot write ") + argv[1]);
+  } else {
+    writeFile(argv[1], source);
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return generate(argc, argv);
+  } catch (const std::exception& failure) {
+    std::cerr << "generate_step_table: " << failure.what() << "\n";
+    return 1;
+  }
 }
