@@ -43,19 +43,19 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tools/DecimalText.h"
+#include "tools/MonotoneCurve.h"
+#include "tools/StepCurve.h"
 #include "tools/StepRecords.h"
 
 namespace norvask::tools {
 namespace {
 
-constexpr double kTailStartRow = 600;
 constexpr double kQuietBand = 0.00025;
 // How far into the dip the output has fallen at the edge of the quiet band.
 constexpr double kDipStartFraction = 0.04;
@@ -70,135 +70,6 @@ double offsetShare(int column, int row) {
       (static_cast<unsigned>(column) * 7919u + static_cast<unsigned>(row) * 104729u) % 1000u;
   return static_cast<double>(hash) / 500.0 - 1.0;
 }
-
-struct Anchor {
-  double time;  // in rows (ps)
-  double value;
-};
-
-// Monotone piecewise-cubic Hermite curve through anchors with ascending times.
-class MonotoneCurve {
- public:
-  // REQUIRES: at least three anchors, times strictly ascending.
-  // `last_slope`, when given, replaces the estimate at the last anchor (kept
-  // within the monotone limit).
-  explicit MonotoneCurve(std::vector<Anchor> anchors,
-                         std::optional<double> last_slope = std::nullopt)
-      : anchors_(std::move(anchors)) {
-    ComputeSlopes();
-    if (last_slope) {
-      const size_t n = anchors_.size();
-      const double secant = (anchors_[n - 1].value - anchors_[n - 2].value) /
-                            (anchors_[n - 1].time - anchors_[n - 2].time);
-      slopes_[n - 1] = secant > 0 ? std::clamp(*last_slope, 0.0, 3 * secant) : 0.0;
-    }
-  }
-
-  double first_slope() const { return slopes_.front(); }
-
-  double operator()(double t) const {
-    const auto after = std::upper_bound(anchors_.begin(), anchors_.end(), t,
-                                        [](double x, const Anchor& a) { return x < a.time; });
-    const size_t j = static_cast<size_t>(std::max<std::ptrdiff_t>(after - anchors_.begin(), 1)) - 1;
-    if (t == anchors_[j].time || j + 1 == anchors_.size()) {
-      return anchors_[j].value;
-    }
-    const double h = anchors_[j + 1].time - anchors_[j].time;
-    const double s = (t - anchors_[j].time) / h;
-    const double s2 = s * s;
-    const double s3 = s2 * s;
-    return (2 * s3 - 3 * s2 + 1) * anchors_[j].value + (s3 - 2 * s2 + s) * h * slopes_[j] +
-           (-2 * s3 + 3 * s2) * anchors_[j + 1].value + (s3 - s2) * h * slopes_[j + 1];
-  }
-
- private:
-  void ComputeSlopes() {
-    const size_t n = anchors_.size();
-    std::vector<double> h(n - 1), secant(n - 1);
-    for (size_t j = 0; j + 1 < n; ++j) {
-      h[j] = anchors_[j + 1].time - anchors_[j].time;
-      secant[j] = (anchors_[j + 1].value - anchors_[j].value) / h[j];
-    }
-    slopes_.assign(n, 0.0);
-    for (size_t j = 1; j + 1 < n; ++j) {
-      slopes_[j] = InteriorSlope(h[j - 1], h[j], secant[j - 1], secant[j]);
-    }
-    slopes_[0] = EndSlope(h[0], h[1], secant[0], secant[1]);
-    slopes_[n - 1] = EndSlope(h[n - 2], h[n - 3], secant[n - 2], secant[n - 3]);
-  }
-
-  // The slope of the parabola through three neighbouring anchors (it follows
-  // the data even where anchors crowd together, unlike a harmonic mean), then
-  // limited as Fritsch and Carlson show suffices for a monotone cubic: zero at
-  // a local extremum, at most three times either neighbouring secant.
-  static double InteriorSlope(double h0, double h1, double d0, double d1) {
-    if (d0 * d1 <= 0) {
-      return 0.0;
-    }
-    const double slope = (h1 * d0 + h0 * d1) / (h0 + h1);
-    const double limit = 3 * std::min(std::fabs(d0), std::fabs(d1));
-    return std::copysign(std::min(std::fabs(slope), limit), d0);
-  }
-
-  // One-sided three-point slope, kept shape-preserving.
-  static double EndSlope(double h0, double h1, double d0, double d1) {
-    double slope = ((2 * h0 + h1) * d0 - h0 * d1) / (h0 + h1);
-    if (slope * d0 <= 0) {
-      return 0.0;
-    }
-    if (d0 * d1 <= 0 && std::fabs(slope) > 3 * std::fabs(d0)) {
-      slope = 3 * d0;
-    }
-    return slope;
-  }
-
-  std::vector<Anchor> anchors_;
-  std::vector<double> slopes_;
-};
-
-// A whole step response: the edge in plain values up to kTailStartRow, the
-// settling tail from there on as the logarithm of the distance to the
-// asymptote. A driver settles like a sum of decaying exponentials, which are
-// nearly straight lines in that form, so the tail's slope decays smoothly
-// instead of bending at every anchor; the two parts meet with equal slope.
-class StepCurve {
- public:
-  // REQUIRES: every anchor value from kTailStartRow on is below `asymptote`.
-  StepCurve(std::vector<Anchor> anchors, double asymptote) : asymptote_(asymptote) {
-    std::sort(anchors.begin(), anchors.end(),
-              [](const Anchor& a, const Anchor& b) { return a.time < b.time; });
-    std::vector<Anchor> edge, log_distance;
-    for (const Anchor& anchor : anchors) {
-      if (anchor.time <= kTailStartRow) {
-        edge.push_back(anchor);
-      }
-      if (anchor.time >= kTailStartRow) {
-        tail_anchors_.push_back(anchor);
-        log_distance.push_back({anchor.time, std::log(asymptote - anchor.value)});
-      }
-    }
-    tail_.emplace(log_distance);
-    const double distance = asymptote - edge.back().value;
-    edge_.emplace(edge, -tail_->first_slope() * distance);
-  }
-
-  double operator()(double t) const {
-    if (t <= kTailStartRow) {
-      return (*edge_)(t);
-    }
-    for (const Anchor& anchor : tail_anchors_) {
-      if (anchor.time == t) {
-        return anchor.value;  // exactly as recorded, not through log and exp
-      }
-    }
-    return asymptote_ - std::exp((*tail_)(t));
-  }
-
- private:
-  double asymptote_;
-  std::vector<Anchor> tail_anchors_;
-  std::optional<MonotoneCurve> edge_, tail_;
-};
 
 std::vector<double> sampleRows(const StepCurve& curve) {
   std::vector<double> samples(kRows);
