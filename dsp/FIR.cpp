@@ -79,7 +79,7 @@ bool FIR::Initialize(std::ostream& /*messages*/) {
     overlapAdd_.Initialize(Taps->data(), tapCount_, InitialValue, trace_.stream());
   } else {
     line_.resize(static_cast<std::size_t>(tapCount_ - 1 + kChunk + FirKernel::kPadding));
-    kernel_.Reserve(kChunk, tapCount_);
+    kernel_.Reserve(kChunk);
   }
   ready_ = true;
   return true;

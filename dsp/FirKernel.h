@@ -28,23 +28,20 @@ class FirKernel {
   // REQUIRES: Supported(set).
   explicit FirKernel(InstructionSet set = Detect()) : set_(set) {}
   // A copy has the same instruction set and reservation, with its own scratch.
-  FirKernel(const FirKernel& other) : set_(other.set_) {
-    Reserve(other.reservedCount_, other.reservedTerms_);
-  }
+  FirKernel(const FirKernel& other) : set_(other.set_) { Reserve(other.reservedCount_); }
   FirKernel& operator=(const FirKernel& other);
   FirKernel(FirKernel&&) = default;
   FirKernel& operator=(FirKernel&&) = default;
 
-  // Sizes the scratch for calls of up to maxCount outputs and maxTerms
-  // terms. The only place that allocates; Filter never does.
-  void Reserve(std::int64_t maxCount, std::int32_t maxTerms);
+  // Sizes the scratch for calls of up to maxCount outputs. The only place
+  // that allocates; Filter never does.
+  void Reserve(std::int64_t maxCount);
 
   // out[j] = sum over k < n(j) of h[k] * x[j - k], for j in [0, count), where
   // n(j) = min(terms, start + j): the first output sums `start` terms and each
   // later one one more, as near the start of a filter whose history before
   // the first input counts as absent; start >= terms gives every output all.
-  // REQUIRES: 1 <= start, 1 <= terms <= the reserved terms; count <= the
-  // reserved count;
+  // REQUIRES: 1 <= start, 1 <= terms; count <= the reserved count;
   // x[-(terms - 1)] up to x[count + kPadding - 1] readable (the padded inputs
   // only feed discarded outputs, the reach before x[-(start - 1)] only
   // outputs that skip it); out does not overlap x.
@@ -54,11 +51,8 @@ class FirKernel {
  private:
   InstructionSet set_;
   std::int64_t reservedCount_ = 0;
-  std::int32_t reservedTerms_ = 0;
   // Left uninitialised (no zero fill): a short column touches only the few
   // pages it uses, which matters when a host calls AMI_Init on small grids.
-  std::unique_ptr<double[]> windowStorage_;
-  double* windows_ = nullptr;       // one 64-byte aligned row per window start
   std::unique_ptr<double[]> sums_;  // padded outputs of the vector paths
 };
 

@@ -106,8 +106,8 @@ TEST(FirKernelTest, EverySupportedSetMatchesThePlainSum) {
     if (!FirKernel::Supported(set))
       continue;
     FirKernel kernel(set);
-    kernel.Reserve(1500, 2100);
-    for (std::int32_t terms : {1, 2, 9, 511, 1024, 1025, 2100}) {
+    kernel.Reserve(1500);
+    for (std::int32_t terms : {1, 2, 9, 240, 511, 1024, 1025, 2100}) {
       for (std::int32_t start : {terms, 1, 7, terms / 2 + 1}) {
         for (std::int64_t count : {1, 31, 32, 33, 127, 128, 129, 1500}) {
           // Infinity and NaN where only outputs that skip them would reach.
