@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tools/DecimalText.h"
+#include "tools/RecordDigits.h"
 #include "tools/StepRecords.h"
 
 namespace norvask::tools {

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <stdexcept>
 
-#include "tools/DecimalText.h"
 #include "tools/MonotoneCurve.h"
+#include "tools/RecordDigits.h"
 #include "tools/StepCurve.h"
 #include "tools/StepRecords.h"
 

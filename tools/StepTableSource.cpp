@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <sstream>
 
-#include "tools/DecimalText.h"
+#include "tools/RecordDigits.h"
 #include "tools/StepRecords.h"
 
 namespace norvask::tools {

@@ -1,8 +1,8 @@
 // Numbers as the records write them: decimal text with a given count of
 // significant digits. Reading and writing go through the same C library
 // calls, so a value written here reads back exactly.
-#ifndef NORVASK_TOOLS_DECIMALTEXT_H_
-#define NORVASK_TOOLS_DECIMALTEXT_H_
+#ifndef NORVASK_TOOLS_RECORDDIGITS_H_
+#define NORVASK_TOOLS_RECORDDIGITS_H_
 
 #include <string>
 
@@ -19,4 +19,4 @@ double halfStepOfLastDigit(const char* reading, int digits);
 
 }  // namespace norvask::tools
 
-#endif  // NORVASK_TOOLS_DECIMALTEXT_H_
+#endif  // NORVASK_TOOLS_RECORDDIGITS_H_

@@ -1,4 +1,4 @@
-#include "tools/DecimalText.h"
+#include "tools/RecordDigits.h"
 
 #include <cmath>
 #include <cstdio>
