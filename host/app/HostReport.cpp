@@ -84,19 +84,6 @@ void summaryText(std::ostream& out, const RunSummary& s) {
   }
 }
 
-// Said once beside the figures: they are of the data as a receiver of the
-// link's own polarity decides, so a reader is not left to guess from a
-// negative main cursor.
-void polarityNote(std::ostream& notes, bool channelInverts, bool linkInverts) {
-  if (linkInverts) {
-    notes << "Note: the link inverts (its main cursor is negative); the eye figures are of the "
-             "inverted data\n";
-  } else if (channelInverts) {
-    notes << "Note: the channel alone inverts (its main cursor is negative); its eye figures are "
-             "of the inverted data\n";
-  }
-}
-
 }  // namespace
 
 void HostReport::Channel(const ChannelInfo& info, const std::string& libraryPath) const {
@@ -130,10 +117,30 @@ void HostReport::Models(const ModelSetup& tx, const ModelSetup* rx) const {
     line("Receiver", *rx);
 }
 
+// Said beside the figures: they are of the data as a receiver of the link's
+// own polarity decides, so a reader is not left to guess from a negative main
+// cursor. A sweep and the run of its best point say it once between them.
+void HostReport::PolarityNote(bool channelInverts, bool linkInverts) const {
+  const char* note = nullptr;
+  if (linkInverts) {
+    note =
+        "Note: the link inverts (its main cursor is negative); the eye figures are of the "
+        "inverted data\n";
+  } else if (channelInverts) {
+    note =
+        "Note: the channel alone inverts (its main cursor is negative); its eye figures are "
+        "of the inverted data\n";
+  }
+  if (note == nullptr || note == polarityNoteSaid_)
+    return;
+  notes_ << note;
+  polarityNoteSaid_ = note;
+}
+
 void HostReport::Sweep(const ParameterSweep& sweep, std::size_t aggressors) const {
   const bool inverts = std::any_of(sweep.rows.begin(), sweep.rows.end(),
                                    [](const SweepRow& row) { return row.eye.inverted; });
-  polarityNote(notes_, false, inverts);
+  PolarityNote(false, inverts);
   if (aggressors > 0)
     notes_ << "Eye figures with " << aggressors << " aggressor(s), each at its worst:\n";
   if (options_.csv)
@@ -203,7 +210,7 @@ void HostReport::ReceiverCall(const std::string& parameters, const AmiCallResult
 }
 
 void HostReport::Summary(const RunSummary& summary) const {
-  polarityNote(notes_, summary.channelEye.inverted, summary.linkEye.inverted);
+  PolarityNote(summary.channelEye.inverted, summary.linkEye.inverted);
   if (options_.csv)
     summaryCsv(out_, summary);
   else

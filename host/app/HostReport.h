@@ -50,11 +50,14 @@ class HostReport {
   void SweepCsv(const ParameterSweep& sweep) const;
   void SweepText(const ParameterSweep& sweep) const;
   std::string SweepCriterion() const;
+  void PolarityNote(bool channelInverts, bool linkInverts) const;
 
   const HostOptions& options_;
   const LinkTiming& timing_;
   std::ostream& out_;
   std::ostream& notes_;
+  // The polarity note last printed, so that it is not repeated.
+  mutable const char* polarityNoteSaid_ = nullptr;
 };
 
 }  // namespace norvask::host
