@@ -31,12 +31,6 @@ TEST(SeriesCsv, OneRowPerSampleWithEmptyCellsPastAShortSeries) {
   EXPECT_EQ(out.str(), "time_s,a,b\n0,1,0.125\n5e-13,2.5,\n1e-12,-3,\n");
 }
 
-TEST(OutputFiles, AFileThatCannotBeWrittenIsNamedInFull) {
-  EXPECT_EQ(testing::failure(writeFile("/nonexistent/run_pulse.svg", "plot", [](std::ostream&) {})),
-            "cannot write the plot to /nonexistent/run_pulse.svg");
-  EXPECT_EQ(fullPath("/a/b/../c.csv"), "/a/c.csv");
-}
-
 // Temporaries of `path` left in its folder.
 int leftovers(const std::string& path) {
   const std::filesystem::path file(path);
@@ -47,10 +41,10 @@ int leftovers(const std::string& path) {
   return count;
 }
 
-// Root may write anywhere, so the failures are made by the path (a parent
-// that is a file, a folder in the file's place) and by a stream that fails
-// part way, as a full disk does.
-TEST(OutputFiles, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
+// Root may write anywhere, so the failures are made by the path and by a stream that
+// fails part way, as a full disk does.
+TEST(OutputFiles, AFailedWriteIsNamedInFullLeavesNoPartialFileAndKeepsTheOldOne) {
+  EXPECT_EQ(fullPath("/a/b/../c.csv"), "/a/c.csv");
   const std::string regular = testing::writeScratch("regular", "old\n");
   const std::string folder = testing::scratch("folder");
   std::filesystem::create_directories(folder);
@@ -65,6 +59,7 @@ TEST(OutputFiles, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
     bool written;
     std::string content;  // of `path` afterwards
   } cases[] = {
+      {"/nonexistent/run_pulse.svg", fine, false, ""},
       {regular, full, false, "old\n"},
       {regular + "/run.csv", fine, false, ""},
       {folder, fine, false, ""},
@@ -73,7 +68,8 @@ TEST(OutputFiles, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
   for (const auto& c : cases) {
     const Status status = writeFile(c.path, "table", c.write);
     EXPECT_EQ(testing::failure(status),
-              c.written ? "<ok>" : "cannot write the table to " + fullPath(c.path));
+              c.written ? "<ok>" : "cannot write the table to " + fullPath(c.path))
+        << c.path;
     EXPECT_EQ(leftovers(c.path), 0) << c.path;
     if (!std::filesystem::is_directory(c.path)) {
       EXPECT_EQ(testing::slurp(c.path), c.content) << c.path;
