@@ -16,7 +16,6 @@
 
 #include "ami/Norvask.h"
 #include "blocks/FIRwStepRespList.h"
-#include "host/app/HostRun.h"
 #include "host/app/NorvaskModel.h"
 #include "host/app/OptionTable.h"
 #include "host/app/ParameterSweep.h"
@@ -48,8 +47,8 @@ void expectRefusals(int exitCode, const Refusals& refusals) {
     EXPECT_EQ(outcome.exitCode, exitCode) << arguments[0];
     EXPECT_EQ(outcome.err, "ami_host: error: " + error + "\n") << arguments[0];
     // Figures are printed only when the run got as far as writing its files.
-    EXPECT_EQ(contains(outcome.out, "Driver taps"), error.rfind("cannot write", 0) == 0)
-        << arguments[0];
+    const bool writing = error.rfind("cannot write", 0) == 0 || error.rfind("--out:", 0) == 0;
+    EXPECT_EQ(contains(outcome.out, "Driver taps"), writing) << arguments[0];
   }
 }
 
@@ -307,10 +306,11 @@ TEST(HostOptions, EveryOptionIsInTheHelpWithItsDefaultAndParses) {
   EXPECT_EQ(help.substr(help.size() - std::min(help.size(), codes.size())), codes);
 }
 
-TEST(HostRun, SweepOnTheBuiltInChannelWritesTablesAndFiles) {
-  const std::string prefix = scratch("run");
+TEST(HostRun, SweepOnTheBuiltInChannelWritesTablesAndFilesInTheFolderNamed) {
+  const std::string folder = scratch("runs") + "/today/", prefix = folder + "ami_host";
+  std::filesystem::remove_all(scratch("runs"));
   const Outcome sweep =
-      runOnBuiltModel({"--sweep-txi", "--csv", "--rank-ber", "--stat-eye", "--out", prefix});
+      runOnBuiltModel({"--sweep-txi", "--csv", "--rank-ber", "--stat-eye", "--out", folder});
   ASSERT_EQ(sweep.exitCode, 0) << sweep.err;
   // Standard output holds only the CSV tables: the sweep, then the summary.
   std::istringstream tables(sweep.out);
@@ -341,15 +341,6 @@ TEST(HostRun, SweepOnTheBuiltInChannelWritesTablesAndFiles) {
       {"_eye.svg", "<?xml"}};
   for (const auto& [suffix, start] : files)
     EXPECT_EQ(slurp(prefix + suffix).rfind(start, 0), 0u) << suffix;
-}
-
-TEST(HostRun, OutNamingAFolderPutsTheFilesInsideIt) {
-  const std::string folder = scratch("runs") + "/today/";
-  std::filesystem::remove_all(scratch("runs"));
-  const Outcome inFolder = runOnBuiltModel({"--out", folder});
-  ASSERT_EQ(inFolder.exitCode, 0) << inFolder.err;
-  EXPECT_TRUE(contains(inFolder.out, "Wrote " + folder + "ami_host_impulse.csv\n"));
-  EXPECT_EQ(slurp(folder + "ami_host_pulse.svg").rfind("<?xml", 0), 0u);
 }
 
 TEST(HostRun, ShippedTouchstoneExampleSweepsAndNamesEverything) {
