@@ -337,34 +337,32 @@ TEST(StatisticalEye, BathtubWithRandomJitterIsTheQFunctionOfTheBitEdges) {
 
 TEST(StatisticalEye, RefusesWhatHasNoEyeAndSettingsOutOfRange) {
   using Settings = StatisticalEyeSettings;
-  const auto with = [](double Settings::*setting, double value) {
-    Settings settings;
-    settings.*setting = value;
-    return settings;
-  };
-  const std::string noCursor = "statistical eye: the victim pulse has no positive main cursor";
-  const std::string jitter =
-      "statistical eye: random jitter above 1 UI rms or deterministic jitter above 2 UI";
+  const std::string noCursor = "the victim pulse has no positive main cursor";
+  const std::string jitter = "random jitter above 1 UI rms or deterministic jitter above 2 UI";
   const struct {
     std::vector<double> victim;
-    Settings settings;
-    std::string message;
+    double Settings::*setting;  // set to `value`, unless null
+    double value;
+    std::string message;  // after "statistical eye: "
   } cases[] = {
-      {{}, {}, noCursor},
-      {{0.0, -1.0, 0.2}, {}, noCursor},
+      {{}, nullptr, 0.0, noCursor},
+      {{0.0, -1.0, 0.2}, nullptr, 0.0, noCursor},
+      {{0.0, 1.0}, &Settings::binFraction, 1e-9, "the voltage grid would exceed 4194304 bins"},
+      {{0.0, 1.0}, &Settings::randomJitterRms, 1.01, jitter},
+      {{0.0, 1.0}, &Settings::deterministicJitter, 2.01, jitter},
       {{0.0, 1.0},
-       with(&Settings::binFraction, 1e-9),
-       "statistical eye: the voltage grid would exceed 4194304 bins"},
-      {{0.0, 1.0}, with(&Settings::randomJitterRms, 1.01), jitter},
-      {{0.0, 1.0}, with(&Settings::deterministicJitter, 2.01), jitter},
-      {{0.0, 1.0},
-       with(&Settings::noiseRms, -0.01),
-       "statistical eye: samples per bit >= 1, amplitude and bin fraction > 0, noise, jitter and "
-       "bins >= 0 required"},
+       &Settings::noiseRms,
+       -0.01,
+       "samples per bit >= 1, amplitude and bin fraction > 0, noise, jitter and bins >= 0 "
+       "required"},
   };
   for (const auto& c : cases) {
+    Settings settings;
+    if (c.setting != nullptr)
+      settings.*c.setting = c.value;
     StatisticalEye eye;
-    EXPECT_EQ(testing::failure(eye.Compute(c.victim, {}, c.settings)), c.message);
+    EXPECT_EQ(testing::failure(eye.Compute(c.victim, {}, settings)),
+              "statistical eye: " + c.message);
   }
 }
 
