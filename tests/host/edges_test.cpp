@@ -1,7 +1,6 @@
-// Whole runs at the host's edges, in-process: an inverting link, and options at
-// their boundary and far beyond it, each in a forked child under an address-space
-// and a time limit, so a run that would exhaust memory or time fails its row
-// instead of the test program.
+// Whole runs at the host's edges: an inverting link, and options at their bounds and far
+// beyond, each in a forked child under address-space and time limits, so a run that would
+// exhaust memory or time fails its row instead of the test program.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -132,7 +131,6 @@ TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) 
       {{"--samples-per-bit", "4096"}, 1, "--samples-per-bit 4096 with --channel-ui 64" + cost},
       {{"--rj", "1", "--sweep-txi"}, 1, "--sweep-txi" + cost},
       {{"--rj", "1", "--ber", "1e-300", "--samples-per-bit", "64"}, 1, "--rj 1" + cost},
-      {{"--rj", "1", "--ber", "1e-300"}, 0, ""},
       {{"--ber", "4.9e-324", "--rj", "1"}, 0, ""},
       {{"--aggressor", lane, "--aggressor", lane, "--samples-per-bit", "1024"},
        1,
@@ -146,7 +144,6 @@ TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) 
       {{"--noise", "0"}, 0, ""},
       {{"--loss", "0"}, 0, ""},
       {{"--ber", "0.49"}, 0, ""},
-      {{"--ber", "1e-300"}, 0, ""},
       {{"--tail", "0"}, 0, ""},
       {{"--gain", "-10"}, 0, ""},
       {{"--gain", "0"},
