@@ -1,6 +1,5 @@
-// The program room: whole ami_host runs in-process with string streams (the
-// refusals, every option against --help, a sweep with every output, the shipped
-// Touchstone example), and the built program run as a user runs it.
+// The program room: whole ami_host runs in-process (refusals, options against --help, sweeps
+// with every output), and the built program run as a user runs it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -159,8 +158,7 @@ TEST(NorvaskModel, ParametersAndRefusalsInTheUsersTerms) {
   EXPECT_EQ(library.substr(library.rfind('/')), "/libnorvask.so");
 }
 
-// A row whose worst-case eye has upper levels (best, worst) and whose
-// statistical eye is `height` high at the BER, closed when 0.
+// A row with worst-case upper levels (best, worst) and a statistical eye `height` high (0: closed).
 SweepRow sweepRow(std::int32_t txi, double best, double worst, double height) {
   SweepRow row;
   row.values = {std::to_string(txi)};
@@ -197,8 +195,7 @@ TEST(ParameterSweep, TheBestRowByEachRankingTiesToTheEarlierPoint) {
   }
 }
 
-// The step-response index and eye opening ratio the equalizer's own search
-// settles on for `channel` (1/s) on the grid of `timing`.
+// The step-response index and eye opening ratio the equalizer's own search picks for `channel`.
 std::pair<std::int32_t, double> equalizerSearch(const std::vector<double>& channel,
                                                 const LinkTiming& timing) {
   StepRespList list;
@@ -283,7 +280,6 @@ TEST(HostOptions, EveryOptionIsInTheHelpWithItsDefaultAndParses) {
     const bool descriptive = value.find(' ') != std::string::npos;
     EXPECT_TRUE(status.ok() || descriptive) << name << ": " << status.message();
     EXPECT_TRUE(parsed.given.count(name) == 1 || descriptive) << name;
-    // A default read back is the default.
     if (spec.defaultText != nullptr && status.ok()) {
       EXPECT_EQ(spec.defaultText(parsed), value) << name;
     }

@@ -166,8 +166,7 @@ std::vector<double> csvColumn(const std::string& path, std::size_t column) {
   return values;
 }
 
-// The receiver's impulse response: its answer to a unit-area impulse, in
-// taps (1/s times the sample interval).
+// The receiver's answer to a unit-area impulse, in taps (1/s times the sample interval).
 std::vector<double> receiverTaps(const std::string& parameters, double dt, long rows) {
   AmiLibrary receiver;
   EXPECT_TRUE(receiver.Load(std::string(NORVASK_TEST_RX_DIR) + "/libtestctle.so").ok());

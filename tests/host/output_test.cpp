@@ -1,5 +1,4 @@
-// The output room: CSV tables of responses and of the statistical eye, and
-// the eye pictures drawn from the eye they show.
+// The output room: CSV tables, files, and the pictures drawn from the eye they show.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -101,8 +100,7 @@ TEST(OutputFiles, AFolderGetsTheDefaultNameInsideItCreatedWithItsParents) {
   EXPECT_FALSE(std::filesystem::exists(base + "/absent"));
 }
 
-// A triangle two bits wide: at x UI from its peak the level is 1 - |x|, and
-// the neighbour adds |x|.
+// A triangle two bits wide: at x UI from its peak the level is 1 - |x|, the neighbour's |x|.
 std::vector<double> trianglePulse(int s) {
   std::vector<double> pulse(2 * s + 1);
   for (int i = 0; i <= 2 * s; ++i)
@@ -197,8 +195,7 @@ std::vector<double> numbersOf(const std::string& svg, const std::string& marker,
   return numbers;
 }
 
-// Rises over one bit and decays over two: the eye closes a third of a bit
-// early and half a bit late of its main cursor.
+// Rises over one bit, decays over two: the eye closes a third of a bit early, half a bit late.
 std::vector<double> leaningPulse(int s) {
   std::vector<double> pulse(3 * s + 1);
   for (int i = 0; i <= 3 * s; ++i)
@@ -213,8 +210,8 @@ TEST(EyePictures, TheWidthMarkerRunsBetweenTheEdgesOfTheOpening) {
   const EyeAtBer at = eye.AtBer(1e-12);
   ASSERT_TRUE(at.open);
   ASSERT_GT(std::fabs(at.left + at.right), 1.0 / 32);  // lopsided
-  // Plot areas: the bathtub spans one UI over x = 80..930, the eye two UI
-  // and a phase step over x = 80..810, both centred on the best phase.
+  // Centred on the best phase, the bathtub spans one UI over x = 80..930, the eye two UI and
+  // a phase step over x = 80..810.
   const struct {
     std::string svg;
     double left, width, spanUi;
@@ -301,8 +298,7 @@ TEST(PulsePicture, TheLegendSitsInAnEmptyCornerAndTheTitleInsideThePicture) {
               points[n + 1] <= box[1] + box[3];
   }
   EXPECT_LE(inside, 3u);  // the legend's own key dot and lines
-  // Two title lines, none wider than the 850 px above the plot at 0.6 em a
-  // character, and nothing of the title lost.
+  // Two title lines, none wider than the 850 px plot at 0.6 em a character, none of it lost.
   std::string joined;
   int lines = 0;
   for (std::size_t at = svg.find("class='title'"); at != std::string::npos;
