@@ -58,8 +58,6 @@ TEST(HostRun, ACommandLineItCannotReadEndsWithTwo) {
       {{"--bit-rate", "0"}, "--bit-rate: expected a positive number (bits per second), got '0'"},
       {{"--bit-rate", "5Gbps"},
        "--bit-rate: expected a positive number (bits per second), got '5Gbps'"},
-      {{"--samples-per-bit", "3"},
-       "--samples-per-bit: expected an integer from 4 to 65536, got '3'"},
       {{"--txi", "2147483648"},
        "--txi: expected an integer from -2147483648 to 2147483647, got '2147483648'"},
       {{"--loss", "-3"}, "--loss: expected a number >= 0 (dB), got '-3'"},
@@ -132,12 +130,6 @@ TEST(HostRun, AFailedRunEndsWithOneAndNamesWhatFailed) {
        "cannot write the impulse responses to /nonexistent/run_impulse.csv"},
   };
   expectRefusals(1, refusals);
-  const Outcome missing = runOnBuiltModel({"--library", "/nonexistent/libmodel.so"});
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_EQ(missing.err.rfind(
-                "ami_host: error: cannot load the IBIS-AMI library /nonexistent/libmodel.so: ", 0),
-            0u);
-  EXPECT_EQ(missing.err.find('\n'), missing.err.size() - 1);
 }
 
 TEST(NorvaskModel, ParametersAndRefusalsInTheUsersTerms) {

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "host/app/HostRun.h"
 #include "host/model/ModelLibrary.h"
 #include "support/InProcessHost.h"
 #include "support/ScratchFiles.h"
