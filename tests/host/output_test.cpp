@@ -1,5 +1,4 @@
-// The output room: CSV tables of responses and of the statistical eye, and
-// the eye pictures drawn from the eye they show.
+// The output room: CSV tables, files, and the pictures drawn from the eye they show.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -31,12 +30,6 @@ TEST(SeriesCsv, OneRowPerSampleWithEmptyCellsPastAShortSeries) {
   EXPECT_EQ(out.str(), "time_s,a,b\n0,1,0.125\n5e-13,2.5,\n1e-12,-3,\n");
 }
 
-TEST(OutputFiles, AFileThatCannotBeWrittenIsNamedInFull) {
-  EXPECT_EQ(testing::failure(writeFile("/nonexistent/run_pulse.svg", "plot", [](std::ostream&) {})),
-            "cannot write the plot to /nonexistent/run_pulse.svg");
-  EXPECT_EQ(fullPath("/a/b/../c.csv"), "/a/c.csv");
-}
-
 // Temporaries of `path` left in its folder.
 int leftovers(const std::string& path) {
   const std::filesystem::path file(path);
@@ -47,10 +40,10 @@ int leftovers(const std::string& path) {
   return count;
 }
 
-// Root may write anywhere, so the failures are made by the path (a parent
-// that is a file, a folder in the file's place) and by a stream that fails
-// part way, as a full disk does.
-TEST(OutputFiles, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
+// Root may write anywhere, so the failures are made by the path and by a stream that
+// fails part way, as a full disk does.
+TEST(OutputFiles, AFailedWriteIsNamedInFullLeavesNoPartialFileAndKeepsTheOldOne) {
+  EXPECT_EQ(fullPath("/a/b/../c.csv"), "/a/c.csv");
   const std::string regular = testing::writeScratch("regular", "old\n");
   const std::string folder = testing::scratch("folder");
   std::filesystem::create_directories(folder);
@@ -65,6 +58,7 @@ TEST(OutputFiles, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
     bool written;
     std::string content;  // of `path` afterwards
   } cases[] = {
+      {"/nonexistent/run_pulse.svg", fine, false, ""},
       {regular, full, false, "old\n"},
       {regular + "/run.csv", fine, false, ""},
       {folder, fine, false, ""},
@@ -73,7 +67,8 @@ TEST(OutputFiles, AFailedWriteLeavesNoPartialFileAndKeepsTheOldOne) {
   for (const auto& c : cases) {
     const Status status = writeFile(c.path, "table", c.write);
     EXPECT_EQ(testing::failure(status),
-              c.written ? "<ok>" : "cannot write the table to " + fullPath(c.path));
+              c.written ? "<ok>" : "cannot write the table to " + fullPath(c.path))
+        << c.path;
     EXPECT_EQ(leftovers(c.path), 0) << c.path;
     if (!std::filesystem::is_directory(c.path)) {
       EXPECT_EQ(testing::slurp(c.path), c.content) << c.path;
@@ -105,8 +100,7 @@ TEST(OutputFiles, AFolderGetsTheDefaultNameInsideItCreatedWithItsParents) {
   EXPECT_FALSE(std::filesystem::exists(base + "/absent"));
 }
 
-// A triangle two bits wide: at x UI from its peak the level is 1 - |x|, and
-// the neighbour adds |x|.
+// A triangle two bits wide: at x UI from its peak the level is 1 - |x|, the neighbour's |x|.
 std::vector<double> trianglePulse(int s) {
   std::vector<double> pulse(2 * s + 1);
   for (int i = 0; i <= 2 * s; ++i)
@@ -201,8 +195,7 @@ std::vector<double> numbersOf(const std::string& svg, const std::string& marker,
   return numbers;
 }
 
-// Rises over one bit and decays over two: the eye closes a third of a bit
-// early and half a bit late of its main cursor.
+// Rises over one bit, decays over two: the eye closes a third of a bit early, half a bit late.
 std::vector<double> leaningPulse(int s) {
   std::vector<double> pulse(3 * s + 1);
   for (int i = 0; i <= 3 * s; ++i)
@@ -217,8 +210,8 @@ TEST(EyePictures, TheWidthMarkerRunsBetweenTheEdgesOfTheOpening) {
   const EyeAtBer at = eye.AtBer(1e-12);
   ASSERT_TRUE(at.open);
   ASSERT_GT(std::fabs(at.left + at.right), 1.0 / 32);  // lopsided
-  // Plot areas: the bathtub spans one UI over x = 80..930, the eye two UI
-  // and a phase step over x = 80..810, both centred on the best phase.
+  // Centred on the best phase, the bathtub spans one UI over x = 80..930, the eye two UI and
+  // a phase step over x = 80..810.
   const struct {
     std::string svg;
     double left, width, spanUi;
@@ -305,8 +298,7 @@ TEST(PulsePicture, TheLegendSitsInAnEmptyCornerAndTheTitleInsideThePicture) {
               points[n + 1] <= box[1] + box[3];
   }
   EXPECT_LE(inside, 3u);  // the legend's own key dot and lines
-  // Two title lines, none wider than the 850 px above the plot at 0.6 em a
-  // character, and nothing of the title lost.
+  // Two title lines, none wider than the 850 px plot at 0.6 em a character, none of it lost.
   std::string joined;
   int lines = 0;
   for (std::size_t at = svg.find("class='title'"); at != std::string::npos;

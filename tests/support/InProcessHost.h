@@ -3,8 +3,10 @@
 #ifndef NORVASK_TESTS_SUPPORT_INPROCESSHOST_H_
 #define NORVASK_TESTS_SUPPORT_INPROCESSHOST_H_
 
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/app/HostRun.h"
@@ -20,6 +22,13 @@ inline HostOutcome runInProcess(std::vector<std::string> arguments) {
   std::ostringstream out, err;
   const int code = host::runHostCommand(static_cast<int>(argv.size()), argv.data(), out, err);
   return {code, out.str(), err.str()};
+}
+
+// The run on the model library of this build unless the arguments name one.
+inline HostOutcome runOnBuiltModel(std::vector<std::string> arguments) {
+  if (std::find(arguments.begin(), arguments.end(), "--library") == arguments.end())
+    arguments.insert(arguments.begin(), {"--library", NORVASK_LIBRARY_PATH});
+  return runInProcess(std::move(arguments));
 }
 
 }  // namespace norvask::testing
