@@ -100,10 +100,14 @@ TEST(HostRun, AnInvertingLinkHasTheEyeOfTheSameLinkUninverted) {
   const std::string note = "Note: the link inverts (its main cursor is negative)";
   EXPECT_NE(inverted.err.find(note), std::string::npos) << inverted.err;
   EXPECT_EQ(upright.err.find(note), std::string::npos);
-  // The sweep once stopped on the voltage grid of the wrong polarity.
+  // The sweep once stopped on the voltage grid of the wrong polarity; with
+  // the run of its best point it says the note once.
   const Outcome sweep =
       runOnBuiltModel({"--gain", "-1", "--sweep-txi", "--csv", "--out", scratch("sweep")});
   EXPECT_EQ(sweep.exitCode, 0) << sweep.err;
+  const std::size_t first = sweep.err.find(note);
+  EXPECT_NE(first, std::string::npos) << sweep.err;
+  EXPECT_EQ(sweep.err.find(note, first + 1), std::string::npos) << sweep.err;
 }
 
 TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) {
