@@ -8,7 +8,6 @@
 #include <string>
 #include <thread>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -59,11 +58,10 @@ TEST_F(AmiEntryTest, MissingParametersReportBothDefaultsAndUseTheSecondStepRespo
   }
 }
 
-// Taps computed apart from the model: each table response resampled by the
-// cubic through four neighbouring points (zero before the start, flat past
-// the last point), differenced and scaled so that the taps add up to its final
-// value. At 28 Gb/s and 64 samples per bit the grid is finer than the table's
-// 1 ps, and the last taps come from the flat continuation.
+// Taps computed apart from the model: each table response resampled by the cubic through four
+// neighbouring points (zero before the start, flat past the last point), differenced and scaled so
+// that the taps add up to its final value. At 28 Gb/s and 64 samples per bit the grid is finer than
+// the table's 1 ps, and the last taps come from the flat continuation.
 TEST_F(AmiEntryTest, UnitImpulseReturnsTheIndependentlyResampledTaps) {
   struct Grid {
     int txi, samplesPerBit;
@@ -141,10 +139,9 @@ TEST_F(AmiEntryTest, EveryColumnIsFilteredByItsTxiAndScaledByOutputGainOnAnyLine
   }
 }
 
-// Arguments with nothing to filter succeed without a word; settings or host
-// arguments the model cannot run with fail with one reason (after Setup's line
-// for the settings). Either way AMI_Close takes the handle and every column
-// stays as it was.
+// Arguments with nothing to filter succeed without a word; settings or host arguments the model
+// cannot run with fail with one reason (after Setup's line for the settings). Either way AMI_Close
+// takes the handle and every column stays as it was.
 TEST_F(AmiEntryTest, NothingToFilterSucceedsAndWhatCannotBeRunFailsWithItsReason) {
   const std::string setup = "Error occurred in Norvask::Setup().\n";
   const std::string range = setup + "StepRespIndex must be an integer in the range [1, 16].\n";
