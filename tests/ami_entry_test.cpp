@@ -8,7 +8,6 @@
 #include <string>
 #include <thread>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -59,18 +58,16 @@ TEST_F(AmiEntryTest, MissingParametersReportBothDefaultsAndUseTheSecondStepRespo
   }
 }
 
-// Taps computed apart from the model: each table response resampled by the
-// cubic through four neighbouring points (zero before the start, flat past
-// the last point), differenced and scaled so that the taps add up to its final
-// value. At 28 Gb/s and 64 samples per bit the grid is finer than the table's
-// 1 ps, and the last taps come from the flat continuation.
+// Taps computed apart from the model: each table response resampled by the cubic through four
+// neighbouring points (zero before the start, flat past the last point), differenced and scaled so
+// that the taps add up to its final value. At 28 Gb/s and 64 samples per bit the grid is finer than
+// the table's 1 ps, and the last taps come from the flat continuation.
 TEST_F(AmiEntryTest, UnitImpulseReturnsTheIndependentlyResampledTaps) {
-  struct Grid {
+  const struct {
     int txi, samplesPerBit;
     double bitRate;
     long count;  // taps; the row after the last is 0
-  };
-  const Grid grids[] = {
+  } grids[] = {
       {3, 64, 28e9, 4012}, {12, 64, 28e9, 4012}, {9, 32, 10.3125e9, 738}, {0, 16, 2e9, 71}};
   // {grid, row, tap}
   const std::tuple<int, long, double> taps[] = {
@@ -86,7 +83,7 @@ TEST_F(AmiEntryTest, UnitImpulseReturnsTheIndependentlyResampledTaps) {
       {3, 2, 3.0470573252680894e-06},    {3, 23, 0.02486559768294565},
       {3, 35, 0.0012940660793001357},    {3, 70, 0.00012927040711977253}};
   for (int g = 0; g < 4; ++g) {
-    const Grid& grid = grids[g];
+    const auto& grid = grids[g];
     const long rows = grid.count + 4;
     std::vector<double> matrix(rows, 0.0);
     matrix[0] = 1.0;
@@ -141,10 +138,9 @@ TEST_F(AmiEntryTest, EveryColumnIsFilteredByItsTxiAndScaledByOutputGainOnAnyLine
   }
 }
 
-// Arguments with nothing to filter succeed without a word; settings or host
-// arguments the model cannot run with fail with one reason (after Setup's line
-// for the settings). Either way AMI_Close takes the handle and every column
-// stays as it was.
+// Arguments with nothing to filter succeed without a word; settings or host arguments the model
+// cannot run with fail with one reason (after Setup's line for the settings). Either way AMI_Close
+// takes the handle and every column stays as it was.
 TEST_F(AmiEntryTest, NothingToFilterSucceedsAndWhatCannotBeRunFailsWithItsReason) {
   const std::string setup = "Error occurred in Norvask::Setup().\n";
   const std::string range = setup + "StepRespIndex must be an integer in the range [1, 16].\n";
@@ -205,16 +201,16 @@ TEST_F(AmiEntryTest, NothingToFilterSucceedsAndWhatCannotBeRunFailsWithItsReason
 
 TEST_F(AmiEntryTest, NullHostPointersAreNeverWrittenThrough) {
   std::vector<double> matrix(64, 0.0);
+  const auto init = [&](void** handle, char** message) {
+    return library.init()(matrix.data(), 64, 0, kSampleInterval, kBitTime, nullptr, nullptr, handle,
+                          message);
+  };
   void* handle = nullptr;
   char* message = nullptr;
-  EXPECT_EQ(library.init()(matrix.data(), 64, 0, kSampleInterval, kBitTime, nullptr, nullptr,
-                           &handle, nullptr),
-            1);
+  EXPECT_EQ(init(&handle, nullptr), 1);
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(library.close()(handle), 1);
-  EXPECT_EQ(library.init()(matrix.data(), 64, 0, kSampleInterval, kBitTime, nullptr, nullptr,
-                           nullptr, &message),
-            1);
+  EXPECT_EQ(init(nullptr, &message), 1);
   ASSERT_NE(message, nullptr);
   EXPECT_NE(std::string(message).find("no place for its memory handle"), std::string::npos);
   EXPECT_EQ(library.close()(nullptr), 0);

@@ -54,10 +54,9 @@ TEST(FFTTest, MatchesNaiveDFTForEveryPowerOfTwoInBothDirections) {
   }
 }
 
-// The transform in its plainest form: bit reversal, then every stage twiddle
-// by twiddle with the same recurrence and the same arithmetic per butterfly.
-// The engine reorders this work and runs it in vectors; it must not change a
-// bit, since the FIR's FFT path is pinned to its earlier output.
+// The transform in its plainest form: bit reversal, then every stage twiddle by twiddle with the
+// same recurrence and the same arithmetic per butterfly. The engine reorders this work and runs it
+// in vectors; it must not change a bit, since the FIR's FFT path is pinned to its earlier output.
 void referenceTransform(Signal& data, int direction) {
   const std::size_t n = data.size();
   for (std::size_t i = 0, j = 0; i < n; ++i) {

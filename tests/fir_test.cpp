@@ -26,14 +26,18 @@ Samples convolve(const Samples& h, const Samples& x, double before = 0.0) {
   return y;
 }
 
+void wire(FIR& fir, const Samples& taps, std::int32_t enableFFT, std::int32_t pow2Size = 0) {
+  fir.Taps = &taps;
+  fir.EnableFFT = enableFFT;
+  fir.FFTPow2Size = pow2Size;
+}
+
 // The outputs of a filter over `taps`, set up and initialized, for `input`.
 Samples filterSamples(const Samples& taps, const Samples& input, std::ostream& messages,
                       std::int32_t enableFFT = 0, double initial = 0.0, std::int32_t pow2Size = 0) {
   FIR fir;
-  fir.Taps = &taps;
-  fir.EnableFFT = enableFFT;
+  wire(fir, taps, enableFFT, pow2Size);
   fir.InitialValue = initial;
-  fir.FFTPow2Size = pow2Size;
   EXPECT_TRUE(fir.Setup(nullptr, messages));
   fir.Initialize(messages);
   Samples out;
@@ -73,10 +77,9 @@ TEST(FIRTest, DirectFormIsTheConvolutionAndTheFFTPathTheSameDelayedByOneBlock) {
       x = dist(rng);
     SCOPED_TRACE("shape " + std::to_string(&s - shapes));
     std::ostringstream messages;
-    for (double initial : {0.0, -1.3}) {
+    for (double initial : {0.0, -1.3})
       expectClose(filterSamples(taps, input, messages, 0, initial), convolve(taps, input, initial),
                   1e-14 * taps.size());
-    }
     // Each transform errs by about N eps / 25 (see the FFT test): N / 4 ulps of the
     // largest output plus a few dozen for products and overlap-add.
     const double tol = std::numeric_limits<double>::epsilon() * (32.0 + s[4] / 4.0) * taps.size();
@@ -94,8 +97,8 @@ TEST(FIRTest, DirectFormIsTheConvolutionAndTheFFTPathTheSameDelayedByOneBlock) {
   // Asked to, the FFT path reports every tenth block: blocks of 2 run at samples 2, 4, ...
   const Samples taps{1.0, 0.5};
   FIR fir;
-  fir.Taps = &taps;
-  fir.EnableFFT = fir.ReportFFTProcessCount = fir.SuppressFFTSizeReport = 1;
+  wire(fir, taps, 1);
+  fir.ReportFFTProcessCount = fir.SuppressFFTSizeReport = 1;
   std::ostringstream report;
   ASSERT_TRUE(fir.Setup(nullptr, report) && fir.Initialize(report));
   for (int i = 0; i < 41; ++i)
@@ -120,9 +123,7 @@ TEST(FIRTest, SetupWritesEveryMessage) {
       {{0, NAN}, 1, 0, zero}};
   for (const auto& [taps, enableFFT, pow2Size, expected] : cases) {
     FIR fir;
-    fir.Taps = &taps;
-    fir.EnableFFT = enableFFT;
-    fir.FFTPow2Size = pow2Size;
+    wire(fir, taps, enableFFT, pow2Size);
     std::ostringstream messages;
     EXPECT_FALSE(fir.Setup(nullptr, messages)) << expected;
     EXPECT_EQ(messages.str(), expected);
@@ -138,8 +139,7 @@ TEST(FIRTest, RunBlockYieldsZerosUntilASetupIsFollowedByInitialize) {
       {0, ""}, {0, "S"}, {3, "SI"}, {0, "SIS"}, {1, "SIF"}};
   for (const auto& [enableFFT, phases] : cases) {
     FIR fir;
-    fir.Taps = &taps;
-    fir.EnableFFT = enableFFT;
+    wire(fir, taps, enableFFT);
     std::ostringstream messages;
     for (char phase : phases) {
       if (phase == 'S')

@@ -1,7 +1,5 @@
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -9,16 +7,15 @@
 #include <gtest/gtest.h>
 
 #include "blocks/FIRwStepRespList.h"
+#include "support/ScratchFiles.h"
 
 namespace norvask {
 namespace {
 
-// A channel whose samples times the sample interval 2^-40 s are `samples`. The
-// eyes below were worked out once by a short script (taps convolved with the
-// channel, one-bit pulse at LogicLevel 0.5, lowest and highest level over every
-// +1/-1 pattern of the other bits at the worst-case eye's centre): with
-// {1, .5, .25} the (best, worst) levels are B (.875, .625), E (.875, .8125), C
-// and D (.875, .75); ten samples of .5 close all at (2.5, -.5), D at (2.5, -.375).
+// A channel whose samples times the 2^-40 s interval are `samples`. Eyes worked out once by
+// brute force (taps * channel, one-bit pulse at LogicLevel 0.5, every +1/-1 pattern of the other
+// bits at the centre): with {1, .5, .25} the (best, worst) levels are B (.875, .625), E (.875,
+// .8125), C and D (.875, .75); ten samples of .5 close all at (2.5, -.5), D at (2.5, -.375).
 std::vector<double> channelOf(std::vector<double> samples) {
   for (double& value : samples)
     value = std::ldexp(value, 40);
@@ -166,12 +163,10 @@ TEST_F(EqualizerTest, TraceShowsEachBlockOnceAndANumericObjectPerUse) {
     ASSERT_TRUE(block.Setup(&trace, messages) && block.Initialize(messages));
     ASSERT_TRUE(block.Setup(&trace, messages));  // a second Setup traces nothing new
   }
-  std::ifstream file(path);
-  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  const std::string text = testing::slurp(path);
   std::remove(path.c_str());
-  // Blocks trace once; each of the four candidates' eye measurements makes a fresh
-  // numeric object that traces its first call. The grid meets every data point,
-  // so no curve-fit kernel runs.
+  // Blocks trace once; each of the four candidates' eye measurements makes a fresh numeric object
+  // that traces its first call. The grid meets every data point, so no curve-fit kernel runs.
   const std::string eye = "Quennavik::ImpulseOperations::determineEyeBcWcUpperLevels\n";
   EXPECT_EQ(text,
             "Quennavik::FIRwStepRespList\nQuennavik::InterpolateStepRespData\n"

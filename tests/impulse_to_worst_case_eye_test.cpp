@@ -69,12 +69,10 @@ TEST(ImpulseToWorstCaseEye, UnitImpulseAndEveryInvalidSetting) {
   EyeAnalysis empty;
   EXPECT_FALSE(empty.Run({}, 4, 0.5));
   EXPECT_EQ(empty.messages.str(), "There must be at least one Impulse array value.\n");
-  ImpulseToWorstCaseEye upperOnly;
-  std::vector<double> upper;
-  std::ostringstream messages;
-  upperOnly.WcUpperLevels = &upper;
-  EXPECT_FALSE(upperOnly.Setup(nullptr, messages));
-  EXPECT_EQ(messages.str(), "WcUpperLevels and WcLowerLevels must both be given.\n");
+  EyeAnalysis upperOnly;
+  upperOnly.eye.WcUpperLevels = &upperOnly.wcUpper;
+  EXPECT_FALSE(upperOnly.eye.Setup(nullptr, upperOnly.messages));
+  EXPECT_EQ(upperOnly.messages.str(), "WcUpperLevels and WcLowerLevels must both be given.\n");
 }
 
 TEST(ImpulseToWorstCaseEye, LevelsEqualBruteForceAndANegativePeakGivesTheNegatedLevels) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <sstream>
@@ -63,11 +62,10 @@ TEST(InterpolateDataKernels, StepDataForEachTypeAndTheDipCase) {
   EXPECT_NEAR(rising.outY[0], 0.890625, 1e-14);
 }
 
-// The log axis is ln(x / ref) over the shifted abscissae, ref a factor e
-// below the smaller of the output spacing and the first data step, with the
-// origin a quarter of the way to the first transformed abscissa. A cubic in ln
-// is reproduced by Lagrange away from the origin; the first interval is a line
-// from the origin's placement.
+// The log axis is ln(x / ref) over the shifted abscissae, ref a factor e below the smaller of the
+// output spacing and the first data step, with the origin a quarter of the way to the first
+// transformed abscissa. A cubic in ln is reproduced by Lagrange away from the origin; the first
+// interval is a line from the origin's placement.
 TEST(InterpolateDataLogAxis, CubicInTheLogarithmAndTheFirstIntervalFromItsReference) {
   auto logCubic = [](double s) {
     const double t = std::log(s);
@@ -99,9 +97,8 @@ TEST(InterpolateDataLogAxis, CubicInTheLogarithmAndTheFirstIntervalFromItsRefere
   }
 }
 
-// Differences d[0] = 0, d[k] = y[k] - y[k-1]; on a grid of step data they are
-// scaled to add up to 1 or to the last ordinate, optionally divided by the
-// step. Explicit abscissae are never scaled.
+// Differences d[0] = 0, d[k] = y[k] - y[k-1]; on a grid of step data they are scaled to add up to 1
+// or to the last ordinate, optionally divided by the step. Explicit abscissae are never scaled.
 TEST(InterpolateDataDifferences, DifferencesAndTheirScalingOnAGridOnly) {
   const double sixth = 0.5 / 3.0, third = 1.0 / 3.0;
   // {ordinates, explicit abscissae (none: the grid 0, 0.5 .. 3), ScaleForFinalValue,
@@ -132,24 +129,6 @@ TEST(InterpolateDataDifferences, DifferencesAndTheirScalingOnAGridOnly) {
             "to 0 and cannot be scaled.\n");
 }
 
-// Settings that Setup refuses, for the table below.
-void everyRangeFault(InterpolateData& e) {
-  e.UseLogX = 2;
-  e.InterpolationType = -1;
-  e.DifferentiateData = e.StepData = 1;
-  e.ScaleByOneOverXStep = 2;
-  e.ScaleForFinalValue = -1;
-}
-void badStepDataWithExplicitAbscissae(InterpolateData& e) {
-  e.x_DataOption = 1;
-  e.DifferentiateData = 3;
-  e.StepData = 2;
-}
-void badDataOption(InterpolateData& e) {
-  e.x_DataOption = -1;
-}
-void asBuilt(InterpolateData&) {}
-
 TEST(InterpolateDataSetup, ReportsEveryFaultInOrder) {
   const std::string everyRange =
       "yData array size must be >= 4.\nxData array size must be >= 4.\n"
@@ -167,11 +146,24 @@ TEST(InterpolateDataSetup, ReportsEveryFaultInOrder) {
   const std::string beyond =
       "x_Start + double(nPtsOut-1)*x_Step > xData[0][ int(xData.size()) - 1].\n";
   const std::string option = "x_DataOption must be an integer in the range [0,1].\n";
+  using Adjust = void (*)(InterpolateData&);
+  const Adjust asBuilt = [](InterpolateData&) {};
+  const Adjust everyRangeFault = [](InterpolateData& e) {
+    e.UseLogX = e.ScaleByOneOverXStep = 2;
+    e.InterpolationType = e.ScaleForFinalValue = -1;
+    e.DifferentiateData = e.StepData = 1;
+  };
+  const Adjust badStepDataWithExplicitAbscissae = [](InterpolateData& e) {
+    e.x_DataOption = 1;
+    e.DifferentiateData = 3;
+    e.StepData = 2;
+  };
+  const Adjust badDataOption = [](InterpolateData& e) { e.x_DataOption = -1; };
   const struct {
     std::vector<double> x, y;
     double start, step;
     int points;
-    void (*adjust)(InterpolateData&);
+    Adjust adjust;
     std::string expected;  // empty: accepted
   } cases[] = {
       // The scale settings count for differences of step data on a grid only.
@@ -188,8 +180,7 @@ TEST(InterpolateDataSetup, ReportsEveryFaultInOrder) {
     EXPECT_EQ(rig.engine.Setup(nullptr, rig.messages), c.expected.empty()) << c.expected;
     EXPECT_EQ(rig.messages.str(), c.expected);
   }
-  // An order fault names the first pair, a repeated abscissa or NaN included,
-  // without a line feed.
+  // An order fault names the first pair, a repeated abscissa or NaN included, without a line feed.
   const std::pair<std::vector<double>, std::string> orders[] = {
       {{0, 1, 1, 2, 1.5}, "xData[3] = 1  <= xData[2] = 1"},
       {{0, 2.5e-12, 1e-12, 3e-12}, "xData[3] = 1e-12  <= xData[2] = 2.5e-12"},

@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -84,21 +83,15 @@ void collectDescriptions(const AmiNode& node, std::vector<std::string>& out) {
     collectDescriptions(c, out);
 }
 
-AmiNode amiRoot() {
+// Balanced, with the reserved parameters and model parameters at their values and defaults, a
+// format for every model parameter, and descriptions short enough for a parameter dialog.
+TEST(AmiFile, ReservedParametersFormatsAndDescriptions) {
   const std::string text = slurp("Norvask.ami");
   std::size_t pos = text.find('(');
   std::string error;
-  AmiNode root = parseList(text, pos, error);
+  const AmiNode root = parseList(text, pos, error);
   EXPECT_EQ(error, "");
   EXPECT_EQ(text.find_first_not_of(" \r\n", pos), std::string::npos) << "text after the root list";
-  return root;
-}
-
-// Balanced, with the reserved parameters and model parameters at their values
-// and defaults, a format for every model parameter, and descriptions short
-// enough for a parameter dialog.
-TEST(AmiFile, ReservedParametersFormatsAndDescriptions) {
-  const AmiNode root = amiRoot();
   EXPECT_EQ(root.name, "Norvask");
   ASSERT_NE(child(root, "Reserved_Parameters"), nullptr);
   const AmiNode* specific = child(root, "Model_Specific");

@@ -15,44 +15,31 @@
 
 namespace {
 
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kTiny = std::numeric_limits<double>::denorm_min();
+constexpr double kBit = 3.5714285714285715e-11;  // 28 Gb/s
+
 double pickTime(FuzzedDataProvider& data) {
-  static const double kSpecial[] = {0.0,
-                                    -0.0,
-                                    1e-12,
-                                    -1e-12,
-                                    3.5714285714285715e-11 / 32,
-                                    3.5714285714285715e-11,
-                                    1e-9,
-                                    1e-300,
-                                    1e300,
-                                    std::numeric_limits<double>::denorm_min(),
-                                    std::numeric_limits<double>::infinity(),
-                                    -std::numeric_limits<double>::infinity(),
-                                    std::numeric_limits<double>::quiet_NaN()};
+  static const double kSpecial[] = {0.0,    -0.0,  1e-12, -1e-12, kBit / 32, kBit, 1e-9,
+                                    1e-300, 1e300, kTiny, kInf,   -kInf,     kNaN};
   if (data.ConsumeBool())
     return data.PickValueInArray(kSpecial);
   return data.ConsumeFloatingPoint<double>();
 }
 
+// NaN, infinity and 1 each one time in eight, else any double.
 double pickSample(FuzzedDataProvider& data) {
-  switch (data.ConsumeIntegralInRange(0, 7)) {
-    case 0:
-      return std::numeric_limits<double>::quiet_NaN();
-    case 1:
-      return std::numeric_limits<double>::infinity();
-    case 2:
-      return 1.0;
-    default:
-      return data.ConsumeFloatingPoint<double>();
-  }
+  static const double kSpecial[] = {kNaN, kInf, 1.0};
+  const int pick = data.ConsumeIntegralInRange(0, 7);
+  return pick < 3 ? kSpecial[pick] : data.ConsumeFloatingPoint<double>();
 }
 
 }  // namespace
 
-// The parameter text comes from the front of the input (up to a backslash
-// that is not doubled), the numbers from its end, and the matrix writes are
-// counted up front, so no part of the input starves another: a seed that
-// starts with a parameter text keeps that text whatever the mutator appends.
+// The parameter text comes from the front of the input (up to a backslash that is not doubled), the
+// numbers from its end, and the matrix writes are counted up front, so no part of the input starves
+// another: a seed that starts with a parameter text keeps that text whatever the mutator appends.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   FuzzedDataProvider data(bytes, size);
   std::string parameters = data.ConsumeRandomLengthString(4096);

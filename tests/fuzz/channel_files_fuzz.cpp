@@ -1,9 +1,8 @@
-// Feeds arbitrary bytes to the host's two channel readers: the Touchstone
-// reader (with the port count a file name would give taken from the first
-// byte), then the renormalisation to 50 ohm, the input checks, lane
-// detection, mixed-mode transfer and the conversion to an impulse response; and the two-column
-// impulse reader with its resampling. The sample intervals are chosen so every conversion stays
-// small: the point is the readers' handling of any text, not the size limits.
+// Feeds arbitrary bytes to the host's two channel readers: the Touchstone reader (with the port
+// count a file name would give taken from the first byte), then the renormalisation to 50 ohm, the
+// input checks, lane detection, mixed-mode transfer and the conversion to an impulse response; and
+// the two-column impulse reader with its resampling. The sample intervals are chosen so every
+// conversion stays small: the point is the readers' handling of any text, not the size limits.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,6 @@
-// Feeds arbitrary bytes to the parameter text parser and the reads made on
-// it: the model's two reads exactly as AMI_Init makes them, then lookups by
-// three-component paths, and lookups whose path comes from the input too, so
-// the root check sees arbitrary paths as well as arbitrary texts.
+// Feeds arbitrary bytes to the parameter text parser and the reads made on it: the model's two
+// reads exactly as AMI_Init makes them, then lookups by three-component paths, and lookups whose
+// path comes from the input too, so the root check sees arbitrary paths as well as arbitrary texts.
 #include <cstddef>
 #include <cstdint>
 #include <sstream>

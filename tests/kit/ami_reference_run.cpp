@@ -1,14 +1,10 @@
-// Runs a fixed set of AMI_Init calls on a model library loaded by path and
-// prints every result, so that two builds of the model (libnorvask.so on
-// Linux, norvask.dll under Windows) can be compared number for number.
-//
-// Usage: ami_reference_run <path to the model library>
-//
-// The calls: every txi on two grids, a channel with one aggressor, and a txi
-// the model must refuse. The input responses are built from sums and
-// products only, so both builds of this program feed the model the same bits
-// whatever their maths libraries do. Numbers are printed with 17 significant
-// digits, enough to tell any two doubles apart.
+// Runs a fixed set of AMI_Init calls on a model library loaded by path and prints every result, so
+// that two builds of the model (libnorvask.so on Linux, norvask.dll under Windows) can be compared
+// number for number. Usage: ami_reference_run <path to the model library>
+// The calls: every txi on two grids, a channel with one aggressor, and a txi the model must refuse.
+// The input responses are built from sums and products only, so both builds of this program feed
+// the model the same bits whatever their maths libraries do. Numbers are printed with 17
+// significant digits, enough to tell any two doubles apart.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,9 +28,8 @@ struct Grid {
 constexpr Grid kFastGrid{"10G/16", 100e-12, 16, 512};
 constexpr Grid kSlowGrid{"2.5G/32", 400e-12, 32, 256};
 
-// A lossy-channel-like impulse in 1/s: a rise over `rise` samples, then a
-// geometric decay by `decay` per sample, scaled so its samples sum to about
-// 1 / sampleInterval (a unit step response).
+// A lossy-channel-like impulse in 1/s: a rise over `rise` samples, then a geometric decay by
+// `decay` per sample, scaled so its samples sum to about 1 / sampleInterval (a unit step response).
 std::vector<double> channelImpulse(const Grid& grid, long rise, double decay) {
   std::vector<double> impulse(static_cast<std::size_t>(grid.rows), 0.0);
   double value = 1.0;

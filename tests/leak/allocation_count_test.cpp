@@ -80,9 +80,8 @@ namespace {
 constexpr double kBitTime = 1.0 / 2.8e10;
 constexpr double kSampleInterval = kBitTime / 32;
 
-// One AMI_Init with the given arguments, then AMI_Close on whatever handle it
-// left (or on none). Returns the live allocations it left behind; `held`
-// gets those alive between the two calls.
+// One AMI_Init with the given arguments, then AMI_Close on whatever handle it left (or on none).
+// Returns the live allocations it left behind; `held` gets those alive between the two calls.
 long leftBehind(const char* parameters, long rows, bool withMatrix, bool withHandle,
                 double sampleInterval, long& held) {
   std::vector<double> matrix(3 * 256, 0.0);

@@ -1,9 +1,8 @@
-// AMI_Init / AMI_Close cycles through the built shared library with good host
-// inputs and every kind a host should not pass but might, for valgrind
-// memcheck: any leak or invalid access is the library's. Each cycle checks what
-// the host sees: a message (not empty after a failure), output parameters
-// untouched, a handle that AMI_Close takes with 1, and the result the input
-// must give. Violations are printed and make the exit status nonzero.
+// AMI_Init / AMI_Close cycles through the built shared library with good host inputs and every kind
+// a host should not pass but might, for valgrind memcheck: any leak or invalid access is the
+// library's. Each cycle checks what the host sees: a message (not empty after a failure), output
+// parameters untouched, a handle that AMI_Close takes with 1, and the result the input must give.
+// Violations are printed and make the exit status nonzero.
 // Usage: ami_cycles <path to libnorvask.so> [cycles]   (default 10000)
 #include <cstdio>
 #include <cstdlib>

@@ -1,10 +1,9 @@
-// A receiver for the host's tests only: a continuous-time linear equaliser of
-// one zero and one pole, H(s) = dc_gain (1 + s/wz) / (1 + s/wp) with the pole
-// peaking_db above the zero, discretised with the bilinear transform and run
-// over every column of the impulse matrix in place. AMI_Init only.
+// A receiver for the host's tests only: a continuous-time linear equaliser of one zero and one
+// pole, H(s) = dc_gain (1 + s/wz) / (1 + s/wp) with the pole peaking_db above the zero, discretised
+// with the bilinear transform and run over every column of the impulse matrix in place. AMI_Init
+// only.
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <string>
 
