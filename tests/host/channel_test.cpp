@@ -113,11 +113,11 @@ TEST(TouchstoneReader, ErrorsNameTheFileAndLine) {
   const std::string v1 = "# GHz S RI\n1 0 0 1 0 1 0 0 0\n";
   const std::string row = "0 0 0 0 0 0 0 0\n";  // a later row of a 4-port point
   const std::string points =
-      "expected 9 numbers for a frequency point of 2 ports (the frequency "
-      "and 4 value pairs), found ";
+      "expected 9 numbers for a frequency point of 2 ports (the "
+      "frequency and 4 value pairs), found ";
   const std::string ask =
-      "; every point starts on a new line: does the file hold as many ports "
-      "as it says?";
+      "; every point starts on a new line: does the file hold as many "
+      "ports as it says?";
   const struct {
     std::string text, message;
     int ports = 2;
@@ -152,8 +152,8 @@ TEST(TouchstoneReader, ErrorsNameTheFileAndLine) {
        0},
       {v1 + row + row + row, "line 4: " + points + "16 on lines 3 to 4" + ask},
       {v1 + v1.substr(11) + v1.substr(11) + v1.substr(11),
-       "line 5: expected 33 numbers for a frequency point of 4 ports (the frequency and 16 value "
-       "pairs), found 36 on lines 2 to 5" +
+       "line 5: expected 33 numbers for a frequency point of 4 ports (the frequency and 16 "
+       "value pairs), found 36 on lines 2 to 5" +
            ask,
        4},
       {v1 + "1 0 0 1 0 1 0 0 0 2 0 0 1 0 1 0 0 0\n", "line 3: " + points + "18 on line 3" + ask},
@@ -508,20 +508,18 @@ TEST(SParameterConversion, ImpulseFileAndTouchstoneOfOneChannelGiveOneEye) {
 TEST(ChannelFigures, LossAtNyquistDoesNotDependOnWhereTheEnergySits) {
   // Two samples of 0.5 / dt: |H(f)| = cos(pi f dt), f dt = 1 / (2 x samples per bit) at Nyquist,
   // wherever the pair sits; delays 1023 and 2047 straddle the sum's renormalisation points.
-  const struct {
-    int samplesPerBit;
-    std::size_t delay;
-  } cases[] = {{2, 0},    {2, 7},     {2, 1023}, {2, 2047}, {2, 5000},
-               {3, 1023}, {32, 1023}, {32, 0},   {32, 3070}};
-  for (const auto& c : cases) {
-    const LinkTiming timing{2e9, c.samplesPerBit};
+  const std::pair<int, std::size_t> cases[] = {{2, 0},    {2, 7},    {2, 1023},  {2, 2047},
+                                               {2, 5000}, {3, 1023}, {32, 1023}, {32, 0},
+                                               {32, 3070}};  // per bit, delay
+  for (const auto& [samplesPerBit, delay] : cases) {
+    const LinkTiming timing{2e9, samplesPerBit};
     const double dt = timing.sampleInterval();
-    std::vector<double> impulse(c.delay + 100, 0.0);
-    impulse[c.delay] = impulse[c.delay + 1] = 0.5 / dt;
+    std::vector<double> impulse(delay + 100, 0.0);
+    impulse[delay] = impulse[delay + 1] = 0.5 / dt;
     ChannelInfo info;
     describeImpulse(impulse, timing, info);
-    const double expected = -20.0 * std::log10(std::cos(kPi / (2.0 * c.samplesPerBit)));
-    EXPECT_NEAR(info.lossAtNyquist_dB, expected, 1e-9) << c.samplesPerBit << ' ' << c.delay;
+    const double expected = -20.0 * std::log10(std::cos(kPi / (2.0 * samplesPerBit)));
+    EXPECT_NEAR(info.lossAtNyquist_dB, expected, 1e-9) << samplesPerBit << ' ' << delay;
     EXPECT_NEAR(info.dcGain, 1.0, 1e-12);
   }
 }
@@ -529,24 +527,20 @@ TEST(ChannelFigures, LossAtNyquistDoesNotDependOnWhereTheEnergySits) {
 TEST(LossyChannel, LossAtNyquistIsTheSettingAndTheAreaTheDcGain) {
   // The 64 UI tail cut and the DC rescale move the loss at Nyquist far less than 0.05 dB; half
   // way to Nyquist the loss lies between the laws in f and in sqrt f.
-  const struct {
-    double bitRate;
-    int samplesPerBit;
-    double loss;
-  } cases[] = {{2e9, 32, 0.0},     {2e9, 32, 5.0},   {5e9, 32, 10.0},
-               {2.8e10, 16, 20.0}, {1e10, 20, 30.0}, {1.25e9, 32, 3.0}};
-  for (const auto& c : cases) {
-    const LinkTiming timing{c.bitRate, c.samplesPerBit};
+  const std::pair<LinkTiming, double> cases[] = {{{2e9, 32}, 0.0},   {{2e9, 32}, 5.0},
+                                                 {{5e9, 32}, 10.0},  {{2.8e10, 16}, 20.0},
+                                                 {{1e10, 20}, 30.0}, {{1.25e9, 32}, 3.0}};
+  for (const auto& [timing, loss] : cases) {
     const double dt = timing.sampleInterval();
     ChannelSet channels;
     ChannelInfo info;
     ASSERT_TRUE(succeeded(
-        loadChannelInput({"", "", {}, BandWindow::kNone, c.loss, 64.0}, timing, channels, info)));
-    EXPECT_NEAR(info.lossAtNyquist_dB, c.loss, 0.05) << c.loss << " dB at " << c.bitRate;
+        loadChannelInput({"", "", {}, BandWindow::kNone, loss, 64.0}, timing, channels, info)));
+    EXPECT_NEAR(info.lossAtNyquist_dB, loss, 0.05) << loss << " dB at " << timing.BitRate;
     EXPECT_NEAR(area(channels.channel, dt), 1.0, 1e-12);
-    const double half = impulseLoss_dB(channels.channel, dt, c.bitRate / 4.0);
-    EXPECT_GE(half, 0.45 * c.loss - 1e-9) << c.loss;
-    EXPECT_LE(half, c.loss / std::sqrt(2.0) + 1e-9) << c.loss;
+    const double half = impulseLoss_dB(channels.channel, dt, timing.BitRate / 4.0);
+    EXPECT_GE(half, 0.45 * loss - 1e-9) << loss;
+    EXPECT_LE(half, loss / std::sqrt(2.0) + 1e-9) << loss;
   }
 }
 

@@ -32,14 +32,10 @@ using tools::writeTouchstone;
 // A reciprocal 2-port, S11 = S22 = 0.1 and S21 = S12 = 0.5, with S21 = 1.5
 // at `activeAt` (Hz, or none).
 std::string twoPort(const std::vector<double>& grid, double activeAt = -1.0) {
-  return writeTouchstone(
-      grid, 2,
-      [activeAt](double f, int to, int from) -> Complex {
-        if (to == from)
-          return 0.1;
-        return to == 2 && f == activeAt ? 1.5 : 0.5;
-      },
-      TouchstoneLayout{});
+  const auto entry = [activeAt](double f, int to, int from) -> Complex {
+    return to == from ? 0.1 : (to == 2 && f == activeAt ? 1.5 : 0.5);
+  };
+  return writeTouchstone(grid, 2, entry, TouchstoneLayout{});
 }
 
 // Lines 1->2 and 3->4 at 0.9, each coupling 0.01 into the other.
@@ -174,9 +170,10 @@ TEST(Renormalisation, OtherReferencesMatchClosedFormTwoPortsAt50Ohm) {
        [t](int to, int from) { return to == from ? Complex(0.0) : t; },
        [t](int to, int from) { return lineFrom50(t, to, from); }},
   };
+  const std::pair<int, int> entries[] = {{1, 1}, {2, 1}, {1, 2}, {2, 2}};  // in the file's order
   for (const Case& c : cases) {
     std::string text = c.header + "1e9";
-    for (const auto& [to, from] : {std::pair{1, 1}, {2, 1}, {1, 2}, {2, 2}}) {
+    for (const auto& [to, from] : entries) {
       char pair[80];
       std::snprintf(pair, sizeof pair, " %.17g %.17g", c.given(to, from).real(),
                     c.given(to, from).imag());
@@ -187,11 +184,9 @@ TEST(Renormalisation, OtherReferencesMatchClosedFormTwoPortsAt50Ohm) {
     ASSERT_TRUE(succeeded(parseTouchstone(in, "r.s2p", 2, network))) << c.name;
     ASSERT_TRUE(needsRenormalisation(network)) << c.name;
     ASSERT_TRUE(succeeded(renormaliseTo50Ohm(network, "r.s2p"))) << c.name;
-    for (int to = 1; to <= 2; ++to) {
-      for (int from = 1; from <= 2; ++from) {
-        EXPECT_LT(std::abs(network.S(0, to - 1, from - 1) - c.expected(to, from)), 1e-12)
-            << c.name << " S" << to << from;
-      }
+    for (const auto& [to, from] : entries) {
+      EXPECT_LT(std::abs(network.S(0, to - 1, from - 1) - c.expected(to, from)), 1e-12)
+          << c.name << " S" << to << from;
     }
     EXPECT_FALSE(needsRenormalisation(network));
   }
