@@ -80,7 +80,7 @@ TEST(TouchstoneReader, EveryFormatUnitAndVersionReadsTheSameNetwork) {
   }
 }
 
-TEST(TouchstoneReader, WrappedRowsCommentsKeywordsAndNoiseData) {
+TEST(TouchstoneReader, WrappedRowsCommentsKeywordsNoiseDataAndAByteOrderMark) {
   // Version 1, 3 ports: rows wrapped anywhere, comments after data and alone.
   NetworkData network;
   ASSERT_TRUE(
@@ -95,6 +95,10 @@ TEST(TouchstoneReader, WrappedRowsCommentsKeywordsAndNoiseData) {
       parse("# MHz S MA\n1 1 0 2 0 3 0 4 0\n2 1 0 2 0 3 0 4 0\n1 2 0 0.5 50\n", 2, network)));
   EXPECT_EQ(network.frequencies, (std::vector<double>{1e6, 2e6}));
   EXPECT_EQ(network.S(1, 1, 0), 2.0);  // S21 is the second pair
+  EXPECT_EQ(network.noiseLine, 4);
+  EXPECT_EQ(network.pointLines, (std::vector<int>{2, 3}));
+  ASSERT_TRUE(succeeded(parse("\xEF\xBB\xBF# Hz S RI\n1e9 0 0 1 0 1 0 0 0\n", 2, network)));
+  EXPECT_EQ(network.frequencies, std::vector<double>{1e9});  // the option line's Hz
   // Version 2: lower triangle, references over two lines, an information block.
   ASSERT_TRUE(
       succeeded(parse("[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] 3\n"

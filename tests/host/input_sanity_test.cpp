@@ -1,5 +1,5 @@
 // Input the channel room reads but should not trust: each warning on a crafted
-// file, renormalisation against closed-form two-ports, and odd but valid files.
+// file, and renormalisation against closed-form two-ports.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -190,17 +190,6 @@ TEST(Renormalisation, OtherReferencesMatchClosedFormTwoPortsAt50Ohm) {
     }
     EXPECT_FALSE(needsRenormalisation(network));
   }
-}
-
-TEST(InputErrors, ByteOrderMarkAndNoiseBlock) {
-  NetworkData network;
-  std::istringstream bom("\xEF\xBB\xBF# Hz S RI\n1e9 0 0 1 0 1 0 0 0\n2e9 0 0 1 0 1 0 0 0\n");
-  ASSERT_TRUE(succeeded(parseTouchstone(bom, "b.s2p", 2, network)));
-  EXPECT_EQ(network.frequencies, (std::vector<double>{1e9, 2e9}));  // the option line's Hz
-  std::istringstream noise("# GHz S RI\n1 0 0 1 0 1 0 0 0\n2 0 0 1 0 1 0 0 0\n1 2 0.5 30 0.2\n");
-  ASSERT_TRUE(succeeded(parseTouchstone(noise, "n.s2p", 2, network)));
-  EXPECT_EQ(network.noiseLine, 4);
-  EXPECT_EQ(network.pointLines, (std::vector<int>{2, 3}));
 }
 
 }  // namespace
