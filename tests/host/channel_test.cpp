@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -54,10 +54,7 @@ Status parse(const std::string& text, int ports, NetworkData& network) {
 }
 
 double area(const std::vector<double>& impulse, double dt) {
-  double sum = 0.0;
-  for (double sample : impulse)
-    sum += sample * dt;
-  return sum;
+  return std::accumulate(impulse.begin(), impulse.end(), 0.0) * dt;
 }
 
 TEST(TouchstoneReader, EveryFormatUnitAndVersionReadsTheSameNetwork) {
