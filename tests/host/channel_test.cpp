@@ -1,12 +1,9 @@
-// The channel room: impulse files, the Touchstone reader, port maps, the
-// conversion to an impulse response and every channel source with its
-// refusals, checked against analytic networks whose responses are known in
-// closed form (tools/TouchstoneWriter.h).
+// The channel room: impulse files, Touchstone, port maps and every channel
+// source, against analytic networks known in closed form (TouchstoneWriter.h).
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
-#include <fstream>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -57,10 +54,7 @@ Status parse(const std::string& text, int ports, NetworkData& network) {
 }
 
 double area(const std::vector<double>& impulse, double dt) {
-  double sum = 0.0;
-  for (double sample : impulse)
-    sum += sample * dt;
-  return sum;
+  return std::accumulate(impulse.begin(), impulse.end(), 0.0) * dt;
 }
 
 TEST(TouchstoneReader, EveryFormatUnitAndVersionReadsTheSameNetwork) {
@@ -83,7 +77,7 @@ TEST(TouchstoneReader, EveryFormatUnitAndVersionReadsTheSameNetwork) {
   }
 }
 
-TEST(TouchstoneReader, WrappedRowsCommentsKeywordsAndNoiseData) {
+TEST(TouchstoneReader, WrappedRowsCommentsKeywordsNoiseDataAndAByteOrderMark) {
   // Version 1, 3 ports: rows wrapped anywhere, comments after data and alone.
   NetworkData network;
   ASSERT_TRUE(
@@ -98,6 +92,10 @@ TEST(TouchstoneReader, WrappedRowsCommentsKeywordsAndNoiseData) {
       parse("# MHz S MA\n1 1 0 2 0 3 0 4 0\n2 1 0 2 0 3 0 4 0\n1 2 0 0.5 50\n", 2, network)));
   EXPECT_EQ(network.frequencies, (std::vector<double>{1e6, 2e6}));
   EXPECT_EQ(network.S(1, 1, 0), 2.0);  // S21 is the second pair
+  EXPECT_EQ(network.noiseLine, 4);
+  EXPECT_EQ(network.pointLines, (std::vector<int>{2, 3}));
+  ASSERT_TRUE(succeeded(parse("\xEF\xBB\xBF# Hz S RI\n1e9 0 0 1 0 1 0 0 0\n", 2, network)));
+  EXPECT_EQ(network.frequencies, std::vector<double>{1e9});  // the option line's Hz
   // Version 2: lower triangle, references over two lines, an information block.
   ASSERT_TRUE(
       succeeded(parse("[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] 3\n"
@@ -113,7 +111,18 @@ TEST(TouchstoneReader, WrappedRowsCommentsKeywordsAndNoiseData) {
 
 TEST(TouchstoneReader, ErrorsNameTheFileAndLine) {
   const std::string v2 = "[Version] 2.0\n# GHz S RI\n[Number of Ports] 2\n";
-  const std::pair<std::string, std::string> cases[] = {
+  const std::string v1 = "# GHz S RI\n1 0 0 1 0 1 0 0 0\n";
+  const std::string row = "0 0 0 0 0 0 0 0\n";  // a later row of a 4-port point
+  const std::string points =
+      "expected 9 numbers for a frequency point of 2 ports (the "
+      "frequency and 4 value pairs), found ";
+  const std::string ask =
+      "; every point starts on a new line: does the file hold as many "
+      "ports as it says?";
+  const struct {
+    std::string text, message;
+    int ports = 2;
+  } cases[] = {
       {"# GHz S RI\n1 0 0 1 0 1 0 x 0\n", "line 2: expected a number, found 'x'"},
       {"# GHz S RI\n1 0 0 1 0 1 0 nan 0\n", "line 2: expected a number, found 'nan'"},
       {"# GHz Z RI\n", "line 1: parameter type Z is not read; only S-parameters are"},
@@ -138,30 +147,43 @@ TEST(TouchstoneReader, ErrorsNameTheFileAndLine) {
        "line 4: [Number of Frequencies] must be a positive integer, found '0'"},
       {"# GHz S RI R -50\n", "line 1: the reference resistance must be a number > 0, found '-50'"},
       {"! nothing\n", "no network data"},
+      {"# GHz S RI\n1 0 0\n",
+       "line 2: cannot tell the number of ports: the name does not end in .sNp (N = 2 to 32) and "
+       "there is no [Number of Ports]",
+       0},
+      {v1 + row + row + row, "line 4: " + points + "16 on lines 3 to 4" + ask},
+      {v1 + v1.substr(11) + v1.substr(11) + v1.substr(11),
+       "line 5: expected 33 numbers for a frequency point of 4 ports (the frequency and 16 "
+       "value pairs), found 36 on lines 2 to 5" +
+           ask,
+       4},
+      {v1 + "1 0 0 1 0 1 0 0 0 2 0 0 1 0 1 0 0 0\n", "line 3: " + points + "18 on line 3" + ask},
+      {v1 + "2 0 0 1 0 1 0 0 0\n2 0 0 1 0 1 0 0 0\n",
+       "line 4: frequency 2e+09 Hz does not increase on the previous 2e+09 Hz"},
+      {v1 + "2 0 0 1 0 1 0 0 0\n1.5 2 0.5 30\n",
+       "line 4: the data ends inside the frequency point that starts on line 4: 4 of 9 numbers"},
+      {v1 + "2 0 0 1 0 1 0 0 -inf\n", "line 3: expected a number, found '-inf'"},
+      {"# GHz S DB\n1 0 0 140 0 0 0 0 0\n",
+       "line 2: S21 at 1e+09 Hz has magnitude 1e+07; expected an S-parameter below 1e+06 (a "
+       "passive network stays at or below 1)"},
   };
-  for (const auto& [text, message] : cases) {
+  for (const auto& c : cases) {
     NetworkData network;
-    EXPECT_EQ(failure(parse(text, 2, network)), "ch.s2p: " + message) << text;
+    EXPECT_EQ(failure(parse(c.text, c.ports, network)), "ch.s2p: " + c.message) << c.text;
   }
-  NetworkData network;
-  EXPECT_EQ(failure(parse("# GHz S RI\n1 0 0\n", 0, network)),
-            "ch.s2p: line 2: cannot tell the number of ports: the name does not end in .sNp "
-            "(N = 2 to 32) and there is no [Number of Ports]");
   EXPECT_EQ(portsFromFileName("dir.s8p/Lane.S12P"), 12);
   EXPECT_EQ(portsFromFileName("lane.s4"), 0);
   EXPECT_EQ(portsFromFileName("lane.sxp"), 0);
 }
 
-// A reciprocal 4-port whose ten entries on and above the diagonal all differ
-// (0-based ports), so a triangle read in the other order lands elsewhere.
+// A reciprocal 4-port of ten distinct entries, so a triangle read the wrong way shows.
 std::complex<double> symmetricEntry(int to, int from) {
   const int low = std::min(to, from);
   const int high = std::max(to, from);
   return {double(4 * low + high + 1), -double(low + 2 * high + 1)};
 }
 
-// Version 2 text of that network at 1 and 2 GHz (times 1 and 2), each row on
-// a line of its own, holding the entries `format` keeps.
+// Version 2 text of it at 1 and 2 GHz (times 1 and 2), one matrix row per line.
 std::string matrixFormatFile(const std::string& format) {
   std::ostringstream text;
   text << "[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] 4\n[Matrix Format] " << format
@@ -196,37 +218,23 @@ TEST(TouchstoneReader, FullLowerAndUpperMatricesGiveOneNetwork) {
   }
 }
 
-// An isolator-like 4-port (P from port 1 to 3, N from 2 to 4): every path
-// forward differs from its way back. S[to][from], 1-based less one.
+// Isolator-like lane, P 1 to 3 and N 2 to 4, as S[to - 1][from - 1]: no path equals its way back.
 constexpr double kIsolator[4][4] = {{1e-3, 2e-3, 0.30, 0.05},
                                     {3e-3, 4e-3, 0.02, 0.30},
                                     {0.90, 0.06, 5e-3, 6e-3},
                                     {0.01, 0.80, 7e-3, 8e-3}};
 
-// The differential block of the mixed-mode matrix M S M^T, M's first rows
-// the differential modes (e1 - e2) / sqrt 2 and (e3 - e4) / sqrt 2:
-// [1][0] is SDD21 (pair 1,2 to pair 3,4), [0][1] SDD12.
-std::array<std::array<double, 2>, 2> differentialBlock() {
-  const double r = 1.0 / std::sqrt(2.0);
-  const double m[2][4] = {{r, -r, 0, 0}, {0, 0, r, -r}};
-  std::array<std::array<double, 2>, 2> block{};
-  for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j)
-      for (int k = 0; k < 4; ++k)
-        for (int l = 0; l < 4; ++l)
-          block[i][j] += m[i][k] * kIsolator[k][l] * m[j][l];
-  return block;
-}
-
 TEST(SParameterConversion, ANonReciprocalLaneGivesSdd21ForwardAndSdd12Backward) {
-  const auto mixed = differentialBlock();  // SDD21 0.815, SDD12 0.265
+  // SDD21 = (S31 - S32 - S41 + S42) / 2 and SDD12 = (S13 - S14 - S23 + S24) / 2.
+  const double sdd21 = 0.5 * (0.90 - 0.06 - 0.01 + 0.80);
+  const double sdd12 = 0.5 * (0.30 - 0.05 - 0.02 + 0.30);
   NetworkData network;
   network.ports = 4;
   network.frequencies = {1e9};
   for (const auto& row : kIsolator)
     network.values.insert(network.values.end(), std::begin(row), std::end(row));
-  EXPECT_NEAR(differentialTransfer(network, 1, 2, 3, 4)[0].real(), mixed[1][0], 1e-15);
-  EXPECT_NEAR(differentialTransfer(network, 3, 4, 1, 2)[0].real(), mixed[0][1], 1e-15);
+  EXPECT_NEAR(differentialTransfer(network, 1, 2, 3, 4)[0].real(), sdd21, 1e-15);
+  EXPECT_NEAR(differentialTransfer(network, 3, 4, 1, 2)[0].real(), sdd12, 1e-15);
   // The same network as a file, with a delayed low-pass on every path.
   const auto isolator = [](double f, int to, int from) {
     return kIsolator[to - 1][from - 1] * lowPass(f) / kGain;
@@ -234,8 +242,7 @@ TEST(SParameterConversion, ANonReciprocalLaneGivesSdd21ForwardAndSdd12Backward) 
   const std::string s4p =
       writeScratch("isolator.s4p", writeTouchstone(frequencyGrid(1e7, 2e7, 1000), 4, isolator, {}));
   const LinkTiming timing{2e9, 32};
-  const std::pair<const char*, double> lanes[] = {{"1,2,3,4", mixed[1][0]},
-                                                  {"3,4,1,2", mixed[0][1]}};
+  const std::pair<const char*, double> lanes[] = {{"1,2,3,4", sdd21}, {"3,4,1,2", sdd12}};
   for (const auto& [ports, dcGain] : lanes) {
     ChannelSet channels;
     ChannelInfo info;
@@ -245,77 +252,65 @@ TEST(SParameterConversion, ANonReciprocalLaneGivesSdd21ForwardAndSdd12Backward) 
   }
 }
 
-TEST(ImpulseFile, ReadsColumnsAfterTitlesAndComments) {
-  std::istringstream in(
-      "Time (s), Impulse (1/s)\ntime value\n# exported by a field solver\n"
-      "0 1.5\r\n1e-12, -2\n\n! comment\n2e-12\t3e9\n  3e-12 ,4  \n");
-  SampledWaveform waveform;
-  ASSERT_TRUE(succeeded(parseTwoColumnText(in, "ch.txt", waveform)));
-  EXPECT_EQ(waveform.time, (std::vector<double>{0.0, 1e-12, 2e-12, 3e-12}));
-  EXPECT_EQ(waveform.value, (std::vector<double>{1.5, -2.0, 3e9, 4.0}));
-}
-
-TEST(ImpulseFile, ACommentMarkEndsTheDataOfItsLine) {
+TEST(ImpulseFile, ReadsTheColumnsPastTitlesCommentsAndCommentMarks) {
   using Samples = std::vector<double>;
-  const std::string twoNumbers = "ch.txt: line 2: expected two numbers (time in s, value in 1/s)";
   const struct {
-    const char* text;
+    std::string text;
     Samples time, value;
-    std::string refusal;
   } cases[] = {
-      {"0 1e9 # note\n1e-12 2e9 ! note\n", {0, 1e-12}, {1e9, 2e9}, ""},
-      {"0 1% a\n1e-12, 2; b\n2e-12\t3* c\n", {0, 1e-12, 2e-12}, {1, 2, 3}, ""},
-      {"0 1#tight\n# between\n  ! indented\n%\n1e-12 2\n", {0, 1e-12}, {1, 2}, ""},
-      {"t v # title\n0 5\n;\n*\n1e-12 6 #\n", {0, 1e-12}, {5, 6}, ""},
-      {"0 1\n1e-12 # no value\n", {}, {}, twoNumbers + ", found 1 field"},
-      {"0 1\n1e-12 2 3 # three\n", {}, {}, twoNumbers + ", found 3 fields"},
-      {"0 1\n1e-12 x # text\n", {}, {}, twoNumbers + ", found 'x'"},
-      {"0 1\n1e-12 2#3\n", {0, 1e-12}, {1, 2}, ""},
+      {"Time (s), Impulse (1/s)\ntime value\n# exported by a field solver\n"
+       "0 1.5\r\n1e-12, -2\n\n! comment\n2e-12\t3e9\n  3e-12 ,4  \n",
+       {0, 1e-12, 2e-12, 3e-12},
+       {1.5, -2, 3e9, 4}},
+      {"\357\273\2770 1\n1e-12 2\n", {0, 1e-12}, {1, 2}},  // after a byte order mark
+      {"0 1e9 # note\n1e-12 2e9 ! note\n", {0, 1e-12}, {1e9, 2e9}},
+      {"0 1% a\n1e-12, 2; b\n2e-12\t3* c\n", {0, 1e-12, 2e-12}, {1, 2, 3}},
+      {"0 1#tight\n# between\n  ! indented\n%\n1e-12 2\n", {0, 1e-12}, {1, 2}},
+      {"t v # title\n0 5\n;\n*\n1e-12 6 #\n", {0, 1e-12}, {5, 6}},
+      {"0 1\n1e-12 2#3\n", {0, 1e-12}, {1, 2}},
   };
   for (const auto& c : cases) {
     std::istringstream in(c.text);
     SampledWaveform waveform;
-    const Status status = parseTwoColumnText(in, "ch.txt", waveform);
-    EXPECT_EQ(failure(status), c.refusal.empty() ? "<ok>" : c.refusal) << c.text;
-    if (status.ok()) {
-      EXPECT_TRUE(waveform.time == c.time && waveform.value == c.value) << c.text;
-    }
+    ASSERT_TRUE(succeeded(parseTwoColumnText(in, "ch.txt", waveform))) << c.text;
+    EXPECT_EQ(waveform.time, c.time) << c.text;
+    EXPECT_EQ(waveform.value, c.value) << c.text;
   }
 }
 
 TEST(ImpulseFile, WrongFilesNameTheFileAndLine) {
   const std::string twoNumbers = ": expected two numbers (time in s, value in 1/s)";
   const std::string increase = ": time must increase from line to line";
-  const std::string tooShort = "ch.txt: needs at least two data lines (time in s, value in 1/s)";
-  const std::pair<const char*, std::string> cases[] = {
-      {"t v\n0 1\n1e-12 2\noops here\n", "ch.txt: line 4" + twoNumbers + ", found 'oops'"},
-      {"0 1\n1e-12 2 3\n", "ch.txt: line 2" + twoNumbers + ", found 3 fields"},
-      {"0 1\n1e-12\n", "ch.txt: line 2" + twoNumbers + ", found 1 field"},
-      {"0 1\n2e-12 nan\n", "ch.txt: line 2" + twoNumbers + ", found 'nan'"},
-      {"t v\n0 nan\n", "ch.txt: line 2" + twoNumbers + ", found 'nan'"},
-      {"0 1 2\n1 2 3\n", "ch.txt: line 1" + twoNumbers + ", found 3 fields"},
+  const std::string tooShort = "needs at least two data lines (time in s, value in 1/s)";
+  const std::pair<std::string, std::string> cases[] = {
+      {"t v\n0 1\n1e-12 2\noops here\n", "line 4" + twoNumbers + ", found 'oops'"},
+      {"0 1\n1e-12 2 3\n", "line 2" + twoNumbers + ", found 3 fields"},
+      {"0 1\n1e-12\n", "line 2" + twoNumbers + ", found 1 field"},
+      {"0 1\n1e-12 # no value\n", "line 2" + twoNumbers + ", found 1 field"},
+      {"0 1\n1e-12 2 3 # three\n", "line 2" + twoNumbers + ", found 3 fields"},
+      {"0 1\n1e-12 x # text\n", "line 2" + twoNumbers + ", found 'x'"},
+      {"0 1\n2e-12 nan\n", "line 2" + twoNumbers + ", found 'nan'"},
+      {"t v\n0 nan\n", "line 2" + twoNumbers + ", found 'nan'"},
+      {"0 nan\n1e-12 2\n", "line 1" + twoNumbers + ", found 'nan'"},
+      {"0 1 2\n1 2 3\n", "line 1" + twoNumbers + ", found 3 fields"},
+      {"0 1\n1e-12 1e31\n",
+       "line 2: expected a value in 1/s of magnitude up to 1e+30, found '1e31'"},
       {"-1e-12 1\n1e-12 2\n",
-       "ch.txt: line 1: the response starts at a negative time (-1e-12 s); an impulse response "
+       "line 1: the response starts at a negative time (-1e-12 s); an impulse response "
        "starts at 0 s or later"},
-      {"0 1\n2e-12 2\n2e-12 3\n", "ch.txt: line 3" + increase},
-      {"0 1\n2e-12 2\n1e-12 3\n", "ch.txt: line 3" + increase},
+      {"0 1\n2e-12 2\n2e-12 3\n", "line 3" + increase},
+      {"0 1\n2e-12 2\n1e-12 3\n", "line 3" + increase},
       {"header only\n0 1\n", tooShort},
       {"", tooShort},
+      {"0 1\n" + std::string(kMaxLineLength + 1, '1') + "\n",
+       "line 2: longer than 1048576 characters"},
   };
   for (const auto& [text, message] : cases) {
     std::istringstream in(text);
     SampledWaveform waveform;
-    EXPECT_EQ(failure(parseTwoColumnText(in, "ch.txt", waveform)), message) << text;
+    EXPECT_EQ(failure(parseTwoColumnText(in, "ch.txt", waveform)), "ch.txt: " + message)
+        << text.substr(0, 80);
   }
-  const std::string longLine = "0 1\n" + std::string(kMaxLineLength + 1, '1') + "\n";
-  std::istringstream in(longLine);
-  SampledWaveform waveform;
-  EXPECT_EQ(failure(parseTwoColumnText(in, "ch.txt", waveform)),
-            "ch.txt: line 2: longer than 1048576 characters");
-  EXPECT_EQ(failure(readTwoColumnFile("/nonexistent/channel.txt", waveform)),
-            "/nonexistent/channel.txt: cannot open the file");
-  EXPECT_EQ(failure(readTwoColumnFile(NORVASK_SOURCE_DIR, waveform)),
-            std::string(NORVASK_SOURCE_DIR) + ": is a directory, not a file");
   NetworkData network;
   EXPECT_EQ(failure(readTouchstoneFile(NORVASK_SOURCE_DIR, network)),
             std::string(NORVASK_SOURCE_DIR) + ": is a directory, not a Touchstone file");
@@ -368,9 +363,8 @@ TEST(SParameterConversion, DelayedLowPassGivesItsDcGainDelayAndStepResponse) {
 }
 
 TEST(SParameterConversion, InvertedDataAboveDcKeepsItsSignAndEveryWindowItsArea) {
-  // Starting at 300 MHz, the phase line through the two lowest points meets
-  // DC near -pi (an inversion): the DC gain is -0.9 however the band ends,
-  // within what a + b f^2 misses of |H|: 0.9 x 3/8 (f/fc)^4 = 1.7e-4 there.
+  // From 300 MHz the phase line of the two lowest points meets DC near -pi: the DC gain is -0.9
+  // for every window, within what a + b f^2 misses of |H| there, 0.9 x 3/8 (f/fc)^4 = 1.7e-4.
   std::vector<double> grid = frequencyGrid(3e8, 1e7, 4000);
   std::vector<std::complex<double>> inverted;
   for (double f : grid)
@@ -449,32 +443,28 @@ TEST(SParameterConversion, LanesFoundOrGivenAndCrosstalkPairs) {
   const std::string pairs =
       ": names pairs of the --channel file, which must then be a "
       "Touchstone file of 4 or more ports (a lane)";
-  const BandWindow none = BandWindow::kNone;
   const std::pair<ChannelRequest, std::string> refused[] = {
-      {{s8p, "1,3,2,9", {}, none}, "--ports: " + s8p + " has only 8 ports"},
-      {{s8p, "1,3,2", {}, none}, "--ports: expected 4 comma-separated port numbers, found '1,3,2'"},
-      {{s8p, "1,3,3,4", {}, none}, "--ports: port 3 is named twice"},
-      {{s8p, "1,3,2,x", {}, none}, "--ports: expected port numbers from 1 to 32, found 'x'"},
-      {{s2p, "1,3,2,4", {}, none}, "--ports: " + s2p + " has 2 ports; a port map needs 4 or more"},
-      {{"", "1,3,2,4", {}, none}, "--ports needs a Touchstone --channel file"},
-      {{"ch.txt", "1,3,2,4", {}, none},
+      {{s8p, "1,3,2,9", {}}, "--ports: " + s8p + " has only 8 ports"},
+      {{s8p, "1,3,2", {}}, "--ports: expected 4 comma-separated port numbers, found '1,3,2'"},
+      {{s8p, "1,3,3,4", {}}, "--ports: port 3 is named twice"},
+      {{s8p, "1,3,2,x", {}}, "--ports: expected port numbers from 1 to 32, found 'x'"},
+      {{s2p, "1,3,2,4", {}}, "--ports: " + s2p + " has 2 ports; a port map needs 4 or more"},
+      {{"", "1,3,2,4", {}}, "--ports needs a Touchstone --channel file"},
+      {{"ch.txt", "1,3,2,4", {}},
        "--ports applies to a Touchstone --channel file (.sNp); ch.txt is read as an impulse file"},
-      {{s8p, "", {"@2,5"}, none}, "--aggressor @2,5: port 2 belongs to the victim lane"},
-      {{s8p, "", {"@9,5"}, none}, "--aggressor @9,5: " + s8p + " has only 8 ports"},
-      {{s8p, "", {s8p}, none},
+      {{s8p, "", {"@2,5"}}, "--aggressor @2,5: port 2 belongs to the victim lane"},
+      {{s8p, "", {"@9,5"}}, "--aggressor @9,5: " + s8p + " has only 8 ports"},
+      {{s8p, "", {s8p}},
        "--aggressor " + s8p + ": a file of 8 ports needs its port map: " + s8p +
            "@P-in,N-in,P-out,N-out"},
-      {{s8p, "", {s8p + "@1,2,3"}, none},
+      {{s8p, "", {s8p + "@1,2,3"}},
        "--aggressor " + s8p + "@1,2,3: expected 4 comma-separated port numbers, found '1,2,3'"},
-      {{s8p, "", {s2p + "@1,2,3,4"}, none},
+      {{s8p, "", {s2p + "@1,2,3,4"}},
        "--aggressor " + s2p + "@1,2,3,4: " + s2p + " has only 2 ports"},
-      {{s8p, "", {"next.txt@1,2,3,4"}, none},
+      {{s8p, "", {"next.txt@1,2,3,4"}},
        "--aggressor next.txt: a port map applies to Touchstone files (.sNp) only"},
-      {{s2p, "", {"@1,2"}, none}, "--aggressor @1,2" + pairs},
-      {{"", "", {"@all"}, none}, "--aggressor @all" + pairs},
-      {{"", "", {}, none, 5.0, 1e9},
-       "the built-in channel of 1e+09 unit intervals at 32 samples per bit would take "
-       "32000000000 samples; the limit is 1048576"},
+      {{s2p, "", {"@1,2"}}, "--aggressor @1,2" + pairs},
+      {{"", "", {"@all"}}, "--aggressor @all" + pairs},
   };
   for (const auto& [request, message] : refused) {
     ChannelSet channels;
@@ -511,56 +501,47 @@ TEST(SParameterConversion, ImpulseFileAndTouchstoneOfOneChannelGiveOneEye) {
         loadChannelInput({files[i], "", {}, BandWindow::kRaisedCosine}, timing, channels, info)));
     ASSERT_TRUE(succeeded(measureEye(channels.channel, timing.sampleInterval(), 32, eyes[i])));
   }
-  // Worst-case height 2 (p0 - sum of the other cursors) at 5 Gb/s: both
-  // sources agree within 5 mV of the 1 V swing.
+  // The worst-case eye (p0 less the other cursors) at 5 Gb/s is one eye from either source.
   EXPECT_NEAR(eyes[0].height(), eyes[1].height(), 1e-3);
   EXPECT_NEAR(eyes[0].openingRatio(), eyes[1].openingRatio(), 1e-3);
 }
 
 TEST(ChannelFigures, LossAtNyquistDoesNotDependOnWhereTheEnergySits) {
-  // Two samples of 0.5 / dt one interval apart: |H(f)| = cos(pi f dt), and at
-  // Nyquist f dt = 1 / (2 x samples per bit), wherever the pair sits; the
-  // delays 1023 and 2047 put it across the sum's renormalisation points.
-  const struct {
-    int samplesPerBit;
-    std::size_t delay;
-  } cases[] = {{2, 0},    {2, 7},     {2, 1023}, {2, 2047}, {2, 5000},
-               {3, 1023}, {32, 1023}, {32, 0},   {32, 3070}};
-  for (const auto& c : cases) {
-    const LinkTiming timing{2e9, c.samplesPerBit};
+  // Two samples of 0.5 / dt: |H(f)| = cos(pi f dt), f dt = 1 / (2 x samples per bit) at Nyquist,
+  // wherever the pair sits; delays 1023 and 2047 straddle the sum's renormalisation points.
+  const std::pair<int, std::size_t> cases[] = {{2, 0},    {2, 7},    {2, 1023},  {2, 2047},
+                                               {2, 5000}, {3, 1023}, {32, 1023}, {32, 0},
+                                               {32, 3070}};  // per bit, delay
+  for (const auto& [samplesPerBit, delay] : cases) {
+    const LinkTiming timing{2e9, samplesPerBit};
     const double dt = timing.sampleInterval();
-    std::vector<double> impulse(c.delay + 100, 0.0);
-    impulse[c.delay] = impulse[c.delay + 1] = 0.5 / dt;
+    std::vector<double> impulse(delay + 100, 0.0);
+    impulse[delay] = impulse[delay + 1] = 0.5 / dt;
     ChannelInfo info;
     describeImpulse(impulse, timing, info);
-    const double expected = -20.0 * std::log10(std::cos(kPi / (2.0 * c.samplesPerBit)));
-    EXPECT_NEAR(info.lossAtNyquist_dB, expected, 1e-9) << c.samplesPerBit << ' ' << c.delay;
+    const double expected = -20.0 * std::log10(std::cos(kPi / (2.0 * samplesPerBit)));
+    EXPECT_NEAR(info.lossAtNyquist_dB, expected, 1e-9) << samplesPerBit << ' ' << delay;
     EXPECT_NEAR(info.dcGain, 1.0, 1e-12);
   }
 }
 
 TEST(LossyChannel, LossAtNyquistIsTheSettingAndTheAreaTheDcGain) {
-  // Truncating the tail to 64 unit intervals and rescaling to the DC gain move
-  // the loss at Nyquist by far less than 0.05 dB. Half way to Nyquist the loss
-  // lies between the laws in f and in sqrt f.
-  const struct {
-    double bitRate;
-    int samplesPerBit;
-    double loss;
-  } cases[] = {{2e9, 32, 0.0},     {2e9, 32, 5.0},   {5e9, 32, 10.0},
-               {2.8e10, 16, 20.0}, {1e10, 20, 30.0}, {1.25e9, 32, 3.0}};
-  for (const auto& c : cases) {
-    const LinkTiming timing{c.bitRate, c.samplesPerBit};
+  // The 64 UI tail cut and the DC rescale move the loss at Nyquist far less than 0.05 dB; half
+  // way to Nyquist the loss lies between the laws in f and in sqrt f.
+  const std::pair<LinkTiming, double> cases[] = {{{2e9, 32}, 0.0},   {{2e9, 32}, 5.0},
+                                                 {{5e9, 32}, 10.0},  {{2.8e10, 16}, 20.0},
+                                                 {{1e10, 20}, 30.0}, {{1.25e9, 32}, 3.0}};
+  for (const auto& [timing, loss] : cases) {
     const double dt = timing.sampleInterval();
     ChannelSet channels;
     ChannelInfo info;
     ASSERT_TRUE(succeeded(
-        loadChannelInput({"", "", {}, BandWindow::kNone, c.loss, 64.0}, timing, channels, info)));
-    EXPECT_NEAR(info.lossAtNyquist_dB, c.loss, 0.05) << c.loss << " dB at " << c.bitRate;
+        loadChannelInput({"", "", {}, BandWindow::kNone, loss, 64.0}, timing, channels, info)));
+    EXPECT_NEAR(info.lossAtNyquist_dB, loss, 0.05) << loss << " dB at " << timing.BitRate;
     EXPECT_NEAR(area(channels.channel, dt), 1.0, 1e-12);
-    const double half = impulseLoss_dB(channels.channel, dt, c.bitRate / 4.0);
-    EXPECT_GE(half, 0.45 * c.loss - 1e-9) << c.loss;
-    EXPECT_LE(half, c.loss / std::sqrt(2.0) + 1e-9) << c.loss;
+    const double half = impulseLoss_dB(channels.channel, dt, timing.BitRate / 4.0);
+    EXPECT_GE(half, 0.45 * loss - 1e-9) << loss;
+    EXPECT_LE(half, loss / std::sqrt(2.0) + 1e-9) << loss;
   }
 }
 

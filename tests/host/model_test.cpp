@@ -1,5 +1,4 @@
-// The model room: the impulse matrix a run hands to AMI_Init, refused before
-// it is built when it would pass the memory budget.
+// The model room: the impulse matrix for AMI_Init, refused before it passes the memory budget.
 #include <gtest/gtest.h>
 
 #include <cstddef>
