@@ -311,6 +311,11 @@ TEST(ImpulseFile, WrongFilesNameTheFileAndLine) {
     EXPECT_EQ(failure(parseTwoColumnText(in, "ch.txt", waveform)), "ch.txt: " + message)
         << text.substr(0, 80);
   }
+  SampledWaveform waveform;
+  EXPECT_EQ(failure(readTwoColumnFile("/nonexistent/channel.txt", waveform)),
+            "/nonexistent/channel.txt: cannot open the file");
+  EXPECT_EQ(failure(readTwoColumnFile(NORVASK_SOURCE_DIR, waveform)),
+            std::string(NORVASK_SOURCE_DIR) + ": is a directory, not a file");
   NetworkData network;
   EXPECT_EQ(failure(readTouchstoneFile(NORVASK_SOURCE_DIR, network)),
             std::string(NORVASK_SOURCE_DIR) + ": is a directory, not a Touchstone file");

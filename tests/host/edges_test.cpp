@@ -146,6 +146,10 @@ TEST(HostRun, EveryOptionAtItsBoundsAndBeyondFinishesInBudgetOrIsRefusedByName) 
        1,
        "--xtalk-phase average with 1 aggressor(s)" + cost},
       {{"--channel-ui", "1"}, 0, ""},
+      {{"--channel-ui", "1e9"},
+       1,
+       "the built-in channel of 1e+09 unit intervals at 32 samples per bit would take "
+       "32000000000 samples; the limit is 1048576"},
       {{"--bit-rate", "1e-300"}, 1, "--bit-rate and --samples-per-bit: "},
       {{"--noise", "1e9"}, 0, ""},
       {{"--noise", "0"}, 0, ""},

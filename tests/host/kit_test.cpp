@@ -418,8 +418,10 @@ TEST(ModelKit, ShippedNorvaskFilesGiveTheHostsParameterStringForEveryTxi) {
   }
 }
 
-TEST(ModelKit, AFolderInPlaceOfTheIbsFileIsNamed) {
+TEST(ModelKit, MissingFilesAreNamed) {
   ModelKit kit;
+  EXPECT_EQ(failure(openModelKit({"/nonexistent/k.ibs", "", ""}, kit)),
+            "/nonexistent/k.ibs: cannot open the file");
   EXPECT_EQ(failure(openModelKit({"/", "", ""}, kit)).substr(0, 3), "/: ");
 }
 
