@@ -166,6 +166,10 @@ TEST(TouchstoneReader, ErrorsNameTheFileAndLine) {
       {"# GHz S DB\n1 0 0 140 0 0 0 0 0\n",
        "line 2: S21 at 1e+09 Hz has magnitude 1e+07; expected an S-parameter below 1e+06 (a "
        "passive network stays at or below 1)"},
+      // Each part below the limit, the magnitude above it.
+      {"# GHz S RI\n1 0 0 7.2e5 7.2e5 0 0 0 0\n",
+       "line 2: S21 at 1e+09 Hz has magnitude 1.01823e+06; expected an S-parameter below 1e+06 (a "
+       "passive network stays at or below 1)"},
   };
   for (const auto& c : cases) {
     NetworkData network;
