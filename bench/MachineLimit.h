@@ -21,7 +21,7 @@
 
 namespace norvask::bench {
 
-// One run of kChains chains: returns the pairs done; `result` keeps them live.
+// One run of the chains: returns the pairs done; `result` keeps them live.
 double RunUnfusedChains(FirKernel::InstructionSet set, double* result);
 double RunFusedChains(FirKernel::InstructionSet set, double* result);
 
