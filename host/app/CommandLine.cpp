@@ -21,7 +21,7 @@ const OptionSpec* findOption(const std::string& name) {
 
 Status checkCombination(const HostOptions& options) {
   const bool gainOrTxi = options.given.count("--txi") > 0 || options.given.count("--gain") > 0;
-  if (!options.parameters.empty() && (gainOrTxi || options.sweep)) {
+  if (!options.parameters.empty() && (gainOrTxi || options.sweeping())) {
     return Status::Error(
         "--params replaces --txi and --gain and cannot be combined with them or with "
         "--sweep-txi");

@@ -33,8 +33,7 @@ struct HostOptions {
   double outputGain = 1.0;
   std::string parameters;  // raw parameter string; replaces txi and gain when set
   double tailTime = kDefaultTailTime;
-  bool sweep = false;               // --sweep or --sweep-txi given
-  std::vector<std::string> sweeps;  // --sweep NAME[=VALUES], in order
+  std::vector<std::string> sweeps;  // --sweep NAME[=VALUES] (--sweep-txi: txi), in order
   EyeRank rank = EyeRank::kHeightAtBer;
   bool rankByBer = false;  // --rank-ber: the sweep ranks by the eye height at --ber
   bool csv = false;
@@ -59,6 +58,8 @@ struct HostOptions {
 
   std::set<std::string> given;  // the options on the command line, by name
   std::string programPath;      // argv[0], for the default library
+
+  bool sweeping() const { return !sweeps.empty(); }
 };
 
 }  // namespace norvask::host

@@ -135,7 +135,7 @@ Status runLink(const LinkModels& models, const LinkTiming& timing, const Channel
 Status sweepIfAsked(const HostOptions& options, const LinkTiming& timing, const LinkModels& models,
                     const ChannelSet& channels, const HostReport& report, std::ostream& progress,
                     AmiSettings& point) {
-  if (!options.sweep)
+  if (!options.sweeping())
     return Status::Ok();
   std::vector<SweepAxis> axes;
   const AmiTree tree = models.tx.fromKit ? models.tx.kit.tree : norvaskBuiltInTree();

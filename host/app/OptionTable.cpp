@@ -96,8 +96,26 @@ std::string windowName(BandWindow window) {
                                        : "raised-cosine";
 }
 
-Status flag(bool& setting) {
-  setting = true;
+// Setters and defaults shared by several options.
+template <std::string Options::*Field>
+Status text(Options& options, Value value) {
+  options.*Field = value;
+  return Status::Ok();
+}
+
+template <std::vector<std::string> Options::*Field>
+Status appended(Options& options, Value value) {
+  (options.*Field).push_back(value);
+  return Status::Ok();
+}
+
+std::string theFirst(const Options&) {
+  return "the first";
+}
+
+template <bool Options::*Field>
+Status flag(Options& options, Value) {
+  options.*Field = true;
   return Status::Ok();
 }
 
@@ -111,33 +129,29 @@ const char* const kOutput = "Output";
 std::vector<OptionSpec> optionTable() {
   return {
       {"--library", nullptr, "PATH", kModel, "IBIS-AMI shared library to load",
-       [](Options& o, Value v) { return (o.libraryPath = v, Status::Ok()); },
-       [](const Options&) { return defaultLibraryText(); }},
+       text<&Options::libraryPath>, [](const Options&) { return defaultLibraryText(); }},
       {"--ibs", nullptr, "FILE", kModel,
        "model kit: the .ibs file; the library and .ami file\nof its [Algorithmic Model] for this "
        "platform are\nloaded from beside it, the parameter string built\nfrom the .ami tree",
-       [](Options& o, Value v) { return (o.ibsFile = v, Status::Ok()); }, nullptr},
+       text<&Options::ibsFile>, nullptr},
       {"--component", nullptr, "NAME", kModel, "component of the --ibs file",
-       [](Options& o, Value v) { return (o.component = v, Status::Ok()); },
-       [](const Options&) { return std::string("the first"); }},
+       text<&Options::component>, theFirst},
       {"--model", nullptr, "NAME", kModel, "model of the component with an [Algorithmic Model]",
-       [](Options& o, Value v) { return (o.modelName = v, Status::Ok()); },
-       [](const Options&) { return std::string("the first"); }},
+       text<&Options::modelName>, theFirst},
       {"--set", nullptr, "NAME=VALUE", kModel,
        "set a parameter of the --ibs model, checked against\nits .ami file; repeat for more",
-       [](Options& o, Value v) { return (o.settings.push_back(v), Status::Ok()); }, nullptr},
+       appended<&Options::settings>, nullptr},
       {"--list-params", nullptr, nullptr, kModel,
-       "list the settable parameters of the --ibs model and\nexit",
-       [](Options& o, Value) { return flag(o.listParameters); }, nullptr},
+       "list the settable parameters of the --ibs model and\nexit", flag<&Options::listParameters>,
+       nullptr},
       {"--rx-ibs", nullptr, "FILE", kModel,
        "receiver kit: its AMI_Init gets the transmitter's\nreturned impulse matrix, and the eye "
        "is taken at\nits output; it must declare Init_Returns_Impulse True",
-       [](Options& o, Value v) { return (o.rxIbsFile = v, Status::Ok()); }, nullptr},
+       text<&Options::rxIbsFile>, nullptr},
       {"--rx-model", nullptr, "NAME", kModel, "model of the --rx-ibs file",
-       [](Options& o, Value v) { return (o.rxModelName = v, Status::Ok()); },
-       [](const Options&) { return std::string("the first"); }},
+       text<&Options::rxModelName>, theFirst},
       {"--rx-set", nullptr, "NAME=VALUE", kModel, "set a parameter of the receiver; repeat",
-       [](Options& o, Value v) { return (o.rxSettings.push_back(v), Status::Ok()); }, nullptr},
+       appended<&Options::rxSettings>, nullptr},
       {"--txi", nullptr, "N", kModel, "driver step response, " + txiRangeText(),
        [](Options& o, Value v) {
          return integer(v, std::numeric_limits<std::int32_t>::min(),
@@ -151,15 +165,15 @@ std::vector<OptionSpec> optionTable() {
        "raw AMI parameter string, passed unchanged instead of\nthe one built from --txi and "
        "--gain,\ne.g. \"" +
            norvaskParameters(4, 1.0) + "\"",
-       [](Options& o, Value v) { return (o.parameters = v, Status::Ok()); }, nullptr},
+       text<&Options::parameters>, nullptr},
       {"--sweep-txi", nullptr, nullptr, kModel, "the same as --sweep txi",
-       [](Options& o, Value) { return (o.sweeps.push_back("txi"), flag(o.sweep)); }, nullptr},
+       [](Options& o, Value) { return appended<&Options::sweeps>(o, "txi"); }, nullptr},
       {"--sweep", nullptr, "NAME[=VALS]", kModel,
        "run the model at every value of a parameter and print\none row each (eye height, opening "
        "ratio), marking\nthe best: every value of an integer range, a list,\nan increment or "
        "steps; VALS is START:STOP:STEP or\na,b,c; repeat for the product of several, at most\n" +
            std::to_string(kMaxSweepPoints) + " points; without --ibs only txi, " + txiRangeText(),
-       [](Options& o, Value v) { return (o.sweeps.push_back(v), flag(o.sweep)); }, nullptr},
+       appended<&Options::sweeps>, nullptr},
       {"--rank", nullptr, "ber|height|ratio", kModel,
        "what \"best\" means in the sweep: the largest eye height\nat the target BER (--ber), "
        "the largest worst-case eye\nheight or the largest eye opening ratio",
@@ -186,11 +200,11 @@ std::vector<OptionSpec> optionTable() {
        "interval = step\nresponse), white space or comma separated, header and\ncomment lines "
        "(#, !, %, ;, *) skipped; resampled\nlinearly onto the sample interval;\nor Touchstone "
        "S-parameters (FILE.sNp, 2 to 32 ports,\nversion 1 or 2): S21 of a 2-port, SDD21 of a lane",
-       [](Options& o, Value v) { return (o.channelFile = v, Status::Ok()); },
+       text<&Options::channelFile>,
        [](const Options&) { return std::string("the built-in lossy channel"); }},
       {"--ports", nullptr, "P,N,P,N", kChannel,
        "the lane of a Touchstone --channel: P-in, N-in, P-out,\nN-out, e.g. 1,3,2,4",
-       [](Options& o, Value v) { return (o.portMap = v, Status::Ok()); },
+       text<&Options::portMap>,
        [](const Options&) {
          return std::string(
              "found from the strongest through paths\nat the lowest frequency; 4k ports");
@@ -214,7 +228,7 @@ std::vector<OptionSpec> optionTable() {
        "                  output end: near-end crosstalk)\n"
        "  @all            every pair of every other lane of\n"
        "                  the --channel file",
-       [](Options& o, Value v) { return (o.aggressorFiles.push_back(v), Status::Ok()); }, nullptr},
+       appended<&Options::aggressorFiles>, nullptr},
       {"--loss", nullptr, "DB", kChannel,
        "built-in channel: loss at Nyquist (bit rate / 2) in dB,\n40 % skin effect (~sqrt f), 60 % "
        "dielectric (~f)",
@@ -258,22 +272,20 @@ std::vector<OptionSpec> optionTable() {
        }},
       {"--rank-ber", nullptr, nullptr, kStatistical,
        "rank the txi sweep by eye height at the target BER\nwhatever --rank says",
-       [](Options& o, Value) { return flag(o.rankByBer); }, nullptr},
+       flag<&Options::rankByBer>, nullptr},
       {"--stat-eye", nullptr, nullptr, kStatistical,
        "also write PREFIX_eye.svg (log10 BER heat map with\ncontours), PREFIX_bathtub.svg and "
        "their CSV tables\nPREFIX_eye.csv and PREFIX_bathtub.csv",
-       [](Options& o, Value) { return flag(o.statEyeFiles); }, nullptr},
+       flag<&Options::statEyeFiles>, nullptr},
 
       {"--out", nullptr, "PREFIX", kOutput,
        "file name prefix: PREFIX_impulse.csv,\nPREFIX_pulse.csv, PREFIX_pulse.svg; a folder "
        "(ending\nin / or existing) holds ami_host_* files and is\ncreated with every missing "
        "level",
-       [](Options& o, Value v) { return (o.outputPrefix = v, Status::Ok()); },
-       [](const Options& o) { return o.outputPrefix; }},
+       text<&Options::outputPrefix>, [](const Options& o) { return o.outputPrefix; }},
       {"--csv", nullptr, nullptr, kOutput, "print every table as CSV instead of text",
-       [](Options& o, Value) { return flag(o.csv); }, nullptr},
-      {"--help", "-h", nullptr, kOutput, "this text",
-       [](Options& o, Value) { return flag(o.help); }, nullptr},
+       flag<&Options::csv>, nullptr},
+      {"--help", "-h", nullptr, kOutput, "this text", flag<&Options::help>, nullptr},
   };
 }
 

@@ -35,8 +35,8 @@ std::string given(const HostOptions& options, const char* name, const std::strin
 std::string culprit(const HostOptions& options, const LinkTiming& timing,
                     const MatrixShape& matrix) {
   HostOptions lighter = options;
-  if (options.sweep) {
-    lighter.sweep = false;
+  if (options.sweeping()) {
+    lighter.sweeps.clear();
     if (!overBudget(estimateRunCost(lighter, timing, matrix)))
       return "--sweep-txi";
   }
@@ -71,7 +71,7 @@ RunCost estimateRunCost(const HostOptions& options, const LinkTiming& timing,
   cost.phaseRows = s + 2 * jitterReach(runSettings(options, timing));
   // The pulse response is one bit longer than the matrix column.
   cost.cursors = (matrix.rows + s + s - 1) / s;
-  cost.runs = options.sweep ? kTxiSettings + 1 : 1;
+  cost.runs = options.sweeping() ? kTxiSettings + 1 : 1;
   const bool averaged = options.statistical.settings.crosstalkPhase == CrosstalkPhase::kAveraged;
   const double aggressorPhases = static_cast<double>(matrix.aggressors) * (averaged ? s : 1);
   cost.cursorSteps = (static_cast<double>(cost.phaseRows) + aggressorPhases) *
